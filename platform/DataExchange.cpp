@@ -1,0 +1,84 @@
+#include "platform/DataExchange.h"
+
+#include <string>
+
+#include "platform/Dialog.h"
+#include "platform/FrameworkStrings.h"
+#include "platform/NumberText.h"
+#include "platform/WindowHost.h"
+#include "platform/WindowSystem.h"
+
+CDataExchange::CDataExchange(CDialog* pDlgWnd, BOOL bSaveAndValidate)
+    : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd)
+{
+}
+
+void CDataExchange::PrepareEditCtrl(int nIDC) { m_idLastControl = nIDC; }
+
+void CDataExchange::Fail(const char* pszMessage)
+{
+    m_bFailed = true;
+    m_pDlgWnd->MessageBox(pszMessage, AfxGetAppName(), MB_OK | MB_ICONEXCLAMATION);
+    if (IWindowHost* pHost = m_pDlgWnd->GetHost())
+        pHost->SetFocusItem(m_idLastControl, true);
+}
+
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl)
+{
+    if (!rControl.IsBound())
+        pDX->m_pDlgWnd->RegisterControl(nIDC, rControl);
+}
+
+namespace {
+
+IWindowHost* HostOf(CDataExchange* pDX) { return pDX->m_pDlgWnd->GetHost(); }
+
+}  // namespace
+
+void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
+{
+    if (!pDX->Active())
+        return;
+    pDX->PrepareEditCtrl(nIDC);
+    if (pDX->m_bSaveAndValidate)
+        value = CString(HostOf(pDX)->GetItemText(nIDC));
+    else
+        HostOf(pDX)->SetItemText(nIDC, value);
+}
+
+void DDX_Text(CDataExchange* pDX, int nIDC, float& value)
+{
+    if (!pDX->Active())
+        return;
+    pDX->PrepareEditCtrl(nIDC);
+    if (!pDX->m_bSaveAndValidate) {
+        HostOf(pDX)->SetItemText(nIDC, FormatFloatG6(value));
+        return;
+    }
+    if (!ParseFloat(HostOf(pDX)->GetItemText(nIDC), value))
+        pDX->Fail(FW_ENTER_NUMBER);
+}
+
+void DDX_Text(CDataExchange* pDX, int nIDC, UINT& value)
+{
+    if (!pDX->Active())
+        return;
+    pDX->PrepareEditCtrl(nIDC);
+    if (!pDX->m_bSaveAndValidate) {
+        HostOf(pDX)->SetItemText(nIDC, std::to_string(value));
+        return;
+    }
+    if (!ParseUint(HostOf(pDX)->GetItemText(nIDC), value))
+        pDX->Fail(FW_ENTER_UNSIGNED);
+}
+
+void DDV_MinMaxFloat(CDataExchange* pDX, float const& value, float minVal, float maxVal)
+{
+    if (!pDX->Active() || !pDX->m_bSaveAndValidate)
+        return;
+    if (value >= minVal && value <= maxVal)
+        return;
+    CString message;
+    message.Format(FW_ENTER_NUMBER_BETWEEN, FormatFloatG6(minVal).c_str(), FormatFloatG6(maxVal).c_str());
+    pDX->Fail(message.GetString());
+}

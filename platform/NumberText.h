@@ -1,0 +1,16 @@
+// Numbers as the data exchange writes and reads them, independent of the process locale.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/Types.h"
+
+// Six significant digits in the manner of %g: 20.01, -30, 150, 1e-05.
+std::string FormatFloatG6(float value);
+
+// A finite float, optionally signed, with surrounding white space allowed; false for anything else.
+bool ParseFloat(std::string_view text, float& value);
+
+// Decimal digits with an optional "+" and surrounding white space, within the range of UINT.
+bool ParseUint(std::string_view text, UINT& value);

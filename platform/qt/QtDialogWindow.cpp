@@ -1,0 +1,450 @@
+#include "platform/qt/QtDialogWindow.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QShortcut>
+#include <QTimer>
+#include <QWindow>
+
+#include "platform/Dialog.h"
+#include "platform/qt/HighlightButton.h"
+#include "platform/qt/OwnerDrawButton.h"
+#include "platform/qt/QtImages.h"
+#include "platform/qt/QtPaintDC.h"
+
+namespace {
+
+constexpr const char* kIdProperty = "mimicboxId";
+
+QString FromText(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+std::string ToText(const QString& text) { return text.toUtf8().toStdString(); }
+
+QString WithoutMnemonic(const char* pszCaption)
+{
+    QString text = QString::fromUtf8(pszCaption);
+    return text.remove(QLatin1Char('&'));
+}
+
+// The smallest timer period the window system honours.
+constexpr UINT kMinTimerPeriodMs = 10;
+
+}  // namespace
+
+QtDialogWindow::QtDialogWindow(CDialog& dlg, const DialogTemplate& dialogTemplate, QWidget* parent)
+    : QDialog(parent), m_dlg(dlg), m_template(dialogTemplate),
+      m_units(QFont(QString::fromUtf8(dialogTemplate.pszFontName), dialogTemplate.nFontPoints))
+{
+    setFont(QFont(QString::fromUtf8(dialogTemplate.pszFontName), dialogTemplate.nFontPoints));
+    setWindowTitle(QString::fromUtf8(dialogTemplate.pszCaption));
+    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                            Qt::WindowCloseButtonHint;
+    if (dialogTemplate.bMinimizeBox)
+        flags |= Qt::WindowMinimizeButtonHint;
+    setWindowFlags(flags);
+    setFixedSize(m_units.X(dialogTemplate.cx), m_units.Y(dialogTemplate.cy));
+    for (const ControlTemplate& control : dialogTemplate.controls)
+        CreateControl(control);
+    for (const auto& [nID, pszText] : dialogTemplate.initialComboEntries)
+        ComboAddString(nID, pszText);
+    auto* pMenuShortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    connect(pMenuShortcut, &QShortcut::activated, this, [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
+}
+
+QtDialogWindow::~QtDialogWindow() = default;
+
+void QtDialogWindow::CreateControl(const ControlTemplate& control)
+{
+    QWidget* pWidget = nullptr;
+    switch (control.eClass) {
+    case ControlClass::Button: pWidget = CreateButton(control); break;
+    case ControlClass::Static: pWidget = CreateStatic(control); break;
+    case ControlClass::ComboBox: pWidget = CreateComboBox(control); break;
+    case ControlClass::Edit: {
+        auto* pEdit = new QLineEdit(this);
+        pEdit->setFrame((control.nStyle & ControlStyle::Border) != 0);
+        pWidget = pEdit;
+        break;
+    }
+    }
+    QRect rect = m_units.Rect(control.x, control.y, control.cx, control.cy);
+    // A closed combo box is one line high; a picture takes the size of its image.
+    if (control.eClass == ControlClass::ComboBox)
+        rect.setHeight(pWidget->sizeHint().height());
+    if (control.eClass == ControlClass::Static && (control.nStyle & (ControlStyle::Bitmap | ControlStyle::Icon)))
+        rect.setSize(pWidget->sizeHint());
+    pWidget->setGeometry(rect);
+    pWidget->setObjectName(QString::fromUtf8(control.pszIDName));
+    pWidget->setAccessibleName(control.pszAccessibleName ? QString::fromUtf8(control.pszAccessibleName)
+                                                         : WithoutMnemonic(control.pszCaption));
+    if (control.nStyle & ControlStyle::TabStop)
+        pWidget->setFocusPolicy(Qt::StrongFocus);
+    if (control.nID != IDC_STATIC) {
+        pWidget->setProperty(kIdProperty, control.nID);
+        m_items[control.nID] = pWidget;
+    }
+}
+
+QWidget* QtDialogWindow::CreateButton(const ControlTemplate& control)
+{
+    const int nID = control.nID;
+    if (control.nStyle & ControlStyle::GroupBox)
+        return new QGroupBox(QString::fromUtf8(control.pszCaption), this);
+    if (control.nStyle & ControlStyle::OwnerDraw) {
+        auto* pButton = new OwnerDrawButton(
+            [this, nID](QPainter& painter, const QRect& rect) {
+                QtPaintDC dc(painter);
+                DRAWITEMSTRUCT dis;
+                dis.CtlID = static_cast<UINT>(nID);
+                dis.itemAction = ODA_DRAWENTIRE;
+                dis.hDC = &dc;
+                dis.rcItem = RECT{rect.left(), rect.top(), rect.right() + 1, rect.bottom() + 1};
+                m_dlg.SendMessage(WM_DRAWITEM, static_cast<WPARAM>(nID), reinterpret_cast<LPARAM>(&dis));
+            },
+            this);
+        connect(pButton, &QAbstractButton::clicked, this, [this, nID] { SendCommand(nID, BN_CLICKED); });
+        return pButton;
+    }
+    auto* pButton = new HighlightButton(QString::fromUtf8(control.pszCaption), this);
+    pButton->setAutoDefault(true);
+    pButton->setDefault((control.nStyle & ControlStyle::DefPushButton) != 0);
+    connect(pButton, &QAbstractButton::clicked, this, [this, nID] { SendCommand(nID, BN_CLICKED); });
+    return pButton;
+}
+
+QWidget* QtDialogWindow::CreateStatic(const ControlTemplate& control)
+{
+    auto* pLabel = new QLabel(this);
+    pLabel->setFocusPolicy(Qt::NoFocus);
+    if (control.nStyle & ControlStyle::Icon) {
+        if (HICON hIcon = AfxLoadIcon(control.nImageID); hIcon && hIcon->pLarge)
+            pLabel->setPixmap(QPixmap::fromImage(ToImage(*hIcon->pLarge)));
+    } else if (control.nStyle & ControlStyle::Bitmap) {
+        if (const ImageResource* pImage = AfxFindBitmap(control.nImageID))
+            pLabel->setPixmap(QPixmap::fromImage(ToImage(*pImage)));
+    } else {
+        pLabel->setTextFormat(Qt::PlainText);
+        pLabel->setText(QString::fromUtf8(control.pszCaption));
+        pLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
+    return pLabel;
+}
+
+QWidget* QtDialogWindow::CreateComboBox(const ControlTemplate& control)
+{
+    const int nID = control.nID;
+    auto* pCombo = new QComboBox(this);
+    pCombo->setEditable(true);
+    pCombo->setInsertPolicy(QComboBox::NoInsert);
+    pCombo->setCompleter(nullptr);
+    // Typed text must never pick an entry: drop the box's own reactions to Return and focus-out.
+    QObject::disconnect(pCombo->lineEdit(), &QLineEdit::returnPressed, nullptr, nullptr);
+    QObject::disconnect(pCombo->lineEdit(), &QLineEdit::editingFinished, nullptr, nullptr);
+    m_comboSelections[nID] = CB_ERR;
+    connect(pCombo, &QComboBox::activated, this, [this, nID](int nIndex) { OnComboActivated(nID, nIndex); });
+    return pCombo;
+}
+
+int QtDialogWindow::RunModalLoop(bool bFocusFirst)
+{
+    if (m_bEnded)
+        return m_nEndCode;
+    show();
+    // Without a window manager nothing activates the window, and focus queries would answer null.
+    activateWindow();
+    raise();
+    if (bFocusFirst) {
+        for (const ControlTemplate& control : m_template.controls) {
+            QWidget* pWidget = Item(control.nID);
+            if ((control.nStyle & ControlStyle::TabStop) && pWidget && !pWidget->isHidden() && pWidget->isEnabled()) {
+                pWidget->setFocus(Qt::TabFocusReason);
+                break;
+            }
+        }
+    }
+    if (!m_bEnded)
+        exec();
+    return m_nEndCode;
+}
+
+std::string QtDialogWindow::GetItemText(int nID) const
+{
+    QWidget* pWidget = Item(nID);
+    if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget))
+        return ToText(pEdit->text());
+    if (auto* pCombo = qobject_cast<QComboBox*>(pWidget))
+        return ToText(pCombo->currentText());
+    if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget))
+        return ToText(pButton->text());
+    if (auto* pLabel = qobject_cast<QLabel*>(pWidget))
+        return ToText(pLabel->text());
+    return {};
+}
+
+void QtDialogWindow::SetItemText(int nID, std::string_view text)
+{
+    QWidget* pWidget = Item(nID);
+    if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget))
+        pEdit->setText(FromText(text));
+    else if (auto* pCombo = qobject_cast<QComboBox*>(pWidget))
+        pCombo->setEditText(FromText(text));
+    else if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget))
+        pButton->setText(FromText(text));
+    else if (auto* pLabel = qobject_cast<QLabel*>(pWidget))
+        pLabel->setText(FromText(text));
+}
+
+void QtDialogWindow::ShowItem(int nID, bool bShow)
+{
+    if (QWidget* pWidget = Item(nID))
+        pWidget->setVisible(bShow);
+}
+
+bool QtDialogWindow::IsItemVisible(int nID) const
+{
+    QWidget* pWidget = Item(nID);
+    return pWidget && !pWidget->isHidden();
+}
+
+void QtDialogWindow::EnableItem(int nID, bool bEnable)
+{
+    if (QWidget* pWidget = Item(nID))
+        pWidget->setEnabled(bEnable);
+}
+
+bool QtDialogWindow::IsItemEnabled(int nID) const
+{
+    QWidget* pWidget = Item(nID);
+    return pWidget && pWidget->isEnabled();
+}
+
+void QtDialogWindow::SetItemHighlight(int nID, bool bHighlight)
+{
+    if (auto* pButton = qobject_cast<HighlightButton*>(Item(nID)))
+        pButton->setHighlight(bHighlight);
+}
+
+bool QtDialogWindow::GetItemHighlight(int nID) const
+{
+    auto* pButton = qobject_cast<HighlightButton*>(Item(nID));
+    return pButton && pButton->highlight();
+}
+
+void QtDialogWindow::ComboResetContent(int nID)
+{
+    if (QComboBox* pCombo = Combo(nID)) {
+        pCombo->clear();
+        pCombo->setEditText(QString());
+        m_comboSelections[nID] = CB_ERR;
+    }
+}
+
+int QtDialogWindow::ComboAddString(int nID, std::string_view text)
+{
+    QComboBox* pCombo = Combo(nID);
+    if (!pCombo)
+        return CB_ERR;
+    const QString editText = pCombo->currentText();
+    pCombo->addItem(FromText(text));
+    // Qt selects the first entry added to an empty box; the platform selects nothing.
+    if (m_comboSelections[nID] == CB_ERR && pCombo->currentIndex() != CB_ERR) {
+        pCombo->setCurrentIndex(CB_ERR);
+        pCombo->setEditText(editText);
+    }
+    return pCombo->count() - 1;
+}
+
+int QtDialogWindow::ComboGetCount(int nID) const
+{
+    QComboBox* pCombo = Combo(nID);
+    return pCombo ? pCombo->count() : 0;
+}
+
+std::string QtDialogWindow::ComboGetText(int nID, int nIndex) const
+{
+    QComboBox* pCombo = Combo(nID);
+    if (!pCombo || nIndex < 0 || nIndex >= pCombo->count())
+        return {};
+    return ToText(pCombo->itemText(nIndex));
+}
+
+int QtDialogWindow::ComboGetCurSel(int nID) const
+{
+    auto it = m_comboSelections.find(nID);
+    return it == m_comboSelections.end() ? CB_ERR : it->second;
+}
+
+int QtDialogWindow::ComboSetCurSel(int nID, int nIndex)
+{
+    QComboBox* pCombo = Combo(nID);
+    if (!pCombo)
+        return CB_ERR;
+    const bool bValid = nIndex >= 0 && nIndex < pCombo->count();
+    pCombo->setCurrentIndex(bValid ? nIndex : CB_ERR);
+    m_comboSelections[nID] = bValid ? nIndex : CB_ERR;
+    return bValid ? nIndex : CB_ERR;
+}
+
+int QtDialogWindow::GetFocusID() const
+{
+    // The window's own focus widget answers even while the window is not active.
+    for (QWidget* pWidget = focusWidget(); pWidget && pWidget != this; pWidget = pWidget->parentWidget()) {
+        const QVariant id = pWidget->property(kIdProperty);
+        if (id.isValid())
+            return id.toInt();
+    }
+    return 0;
+}
+
+void QtDialogWindow::SetFocusItem(int nID, bool bSelectAll)
+{
+    QWidget* pWidget = Item(nID);
+    if (!pWidget)
+        return;
+    pWidget->setFocus(Qt::OtherFocusReason);
+    if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget); pEdit && bSelectAll)
+        pEdit->selectAll();
+}
+
+UINT_PTR QtDialogWindow::SetTimer(UINT_PTR nIDEvent, UINT nElapse)
+{
+    if (nIDEvent == 0)
+        return 0;
+    QTimer*& pTimer = m_timers[nIDEvent];
+    if (!pTimer) {
+        pTimer = new QTimer(this);
+        // Coarse timers may fire up to 5% off; reports must keep their period.
+        pTimer->setTimerType(Qt::PreciseTimer);
+        connect(pTimer, &QTimer::timeout, this, [this, nIDEvent] { m_dlg.SendMessage(WM_TIMER, nIDEvent, 0); });
+    }
+    pTimer->start(static_cast<int>(std::max(nElapse, kMinTimerPeriodMs)));
+    return nIDEvent;
+}
+
+bool QtDialogWindow::KillTimer(UINT_PTR nIDEvent)
+{
+    auto it = m_timers.find(nIDEvent);
+    if (it == m_timers.end())
+        return false;
+    it->second->stop();
+    it->second->deleteLater();
+    m_timers.erase(it);
+    return true;
+}
+
+int QtDialogWindow::MessageBox(std::string_view text, std::string_view caption, UINT nType)
+{
+    QMessageBox box(this);
+    box.setWindowTitle(FromText(caption));
+    box.setText(FromText(text));
+    box.setTextFormat(Qt::PlainText);
+    box.setIcon((nType & MB_ICONEXCLAMATION) == MB_ICONEXCLAMATION ? QMessageBox::Warning : QMessageBox::NoIcon);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return IDOK;
+}
+
+void QtDialogWindow::Invalidate(bool)
+{
+    update();
+    for (auto& [nID, pWidget] : m_items)
+        pWidget->update();
+}
+
+void QtDialogWindow::AppendSystemMenu(UINT nFlags, UINT_PTR nIDItem, std::string_view text)
+{
+    m_systemMenu.push_back({nFlags, nIDItem, FromText(text)});
+}
+
+void QtDialogWindow::DefaultSysCommand(UINT nID)
+{
+    switch (nID & 0xFFF0) {
+    case SC_CLOSE: SendCommand(IDCANCEL, BN_CLICKED); break;
+    case SC_MINIMIZE: showMinimized(); break;
+    case SC_RESTORE: showNormal(); break;
+    case SC_MOVE:
+        if (QWindow* pWindow = windowHandle())
+            pWindow->startSystemMove();
+        break;
+    default: break;
+    }
+}
+
+void QtDialogWindow::SetIcon(HICON hIcon, bool) { setWindowIcon(ToIcon(hIcon)); }
+
+RECT QtDialogWindow::GetClientRect() const { return RECT{0, 0, width(), height()}; }
+
+void QtDialogWindow::EndDialog(int nResult)
+{
+    if (m_bEnded)
+        return;
+    m_bEnded = true;
+    m_nEndCode = nResult;
+    done(nResult);
+}
+
+void QtDialogWindow::reject()
+{
+    // Escape cancels through the dialog, like the IDCANCEL command.
+    SendCommand(IDCANCEL, BN_CLICKED);
+}
+
+void QtDialogWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_bEnded) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    m_dlg.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) { ShowSystemMenu(event->globalPos()); }
+
+void QtDialogWindow::ShowSystemMenu(const QPoint& globalPos)
+{
+    QMenu menu(this);
+    const auto addCommand = [&](const QString& text, UINT_PTR nID) {
+        connect(menu.addAction(text), &QAction::triggered, this,
+                [this, nID] { m_dlg.SendMessage(WM_SYSCOMMAND, nID, 0); });
+    };
+    addCommand(QStringLiteral("&Verschieben"), SC_MOVE);
+    addCommand(QStringLiteral("Mi&nimieren"), SC_MINIMIZE);
+    addCommand(QString::fromUtf8("&Schließen"), SC_CLOSE);
+    for (const MenuItem& item : m_systemMenu) {
+        if (item.nFlags & MF_SEPARATOR)
+            menu.addSeparator();
+        else
+            addCommand(item.text, item.nID);
+    }
+    menu.exec(globalPos);
+}
+
+QWidget* QtDialogWindow::Item(int nID) const
+{
+    auto it = m_items.find(nID);
+    return it == m_items.end() ? nullptr : it->second;
+}
+
+QComboBox* QtDialogWindow::Combo(int nID) const { return qobject_cast<QComboBox*>(Item(nID)); }
+
+void QtDialogWindow::SendCommand(int nID, UINT nCode)
+{
+    m_dlg.SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(nID), nCode), 0);
+}
+
+void QtDialogWindow::OnComboActivated(int nID, int nIndex)
+{
+    // Only a change of the selection is a choice; Return on the current entry is not.
+    if (m_comboSelections[nID] == nIndex)
+        return;
+    m_comboSelections[nID] = nIndex;
+    SendCommand(nID, CBN_SELCHANGE);
+}

@@ -1,0 +1,17 @@
+#include "platform/qt/QtPaintDC.h"
+
+#include <QPainter>
+
+void QtPaintDC::PaintEllipse(const RECT& rect, bool bHasBrush, COLORREF brushColor)
+{
+    const QColor fill = bHasBrush ? QColor(static_cast<int>(GetRValue(brushColor)), static_cast<int>(GetGValue(brushColor)),
+                                           static_cast<int>(GetBValue(brushColor)))
+                                  : QColor(Qt::white);
+    m_painter.save();
+    m_painter.setRenderHint(QPainter::Antialiasing, true);
+    m_painter.setPen(QPen(Qt::black, 1));
+    m_painter.setBrush(fill);
+    // The rectangle's right and bottom edges lie outside it, as with the platform's Ellipse.
+    m_painter.drawEllipse(QRectF(rect.left + 0.5, rect.top + 0.5, rect.right - rect.left - 1, rect.bottom - rect.top - 1));
+    m_painter.restore();
+}
