@@ -95,8 +95,14 @@ void QtDialogWindow::CreateControl(const ControlTemplate& control)
 QWidget* QtDialogWindow::CreateButton(const ControlTemplate& control)
 {
     const int nID = control.nID;
-    if (control.nStyle & ControlStyle::GroupBox)
-        return new QGroupBox(QString::fromUtf8(control.pszCaption), this);
+    if (control.nStyle & ControlStyle::GroupBox) {
+        // A frame only: it lies beneath the controls it frames and lets clicks through to them.
+        auto* pGroup = new QGroupBox(QString::fromUtf8(control.pszCaption), this);
+        pGroup->setAttribute(Qt::WA_TransparentForMouseEvents);
+        pGroup->setFocusPolicy(Qt::NoFocus);
+        pGroup->lower();
+        return pGroup;
+    }
     if (control.nStyle & ControlStyle::OwnerDraw) {
         auto* pButton = new OwnerDrawButton(
             [this, nID](QPainter& painter, const QRect& rect) {
@@ -123,6 +129,8 @@ QWidget* QtDialogWindow::CreateStatic(const ControlTemplate& control)
 {
     auto* pLabel = new QLabel(this);
     pLabel->setFocusPolicy(Qt::NoFocus);
+    // Static controls do not take clicks; they reach the dialog beneath.
+    pLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     if (control.nStyle & ControlStyle::Icon) {
         if (HICON hIcon = AfxLoadIcon(control.nImageID); hIcon && hIcon->pLarge)
             pLabel->setPixmap(QPixmap::fromImage(ToImage(*hIcon->pLarge)));
