@@ -1,6 +1,7 @@
 #include "platform/Dialog.h"
 
 #include "platform/DataExchange.h"
+#include "platform/Gdi.h"
 #include "platform/WindowHost.h"
 #include "platform/WindowSystem.h"
 
@@ -140,6 +141,16 @@ LRESULT CDialog::DefWindowProc(UINT nMessage, WPARAM wParam, LPARAM lParam)
             OnOK();
         else if (LOWORD(wParam) == IDCANCEL)
             OnCancel();
+        return 0;
+    }
+    if (nMessage == WM_PAINT) {
+        if (m_pHost)
+            m_pHost->DefaultPaint();
+        return 0;
+    }
+    if (nMessage == WM_ICONERASEBKGND) {
+        if (CDC* pDC = reinterpret_cast<CDC*>(wParam))
+            pDC->EraseBackground(m_pHost ? m_pHost->GetClientRect() : RECT{});
         return 0;
     }
     if (nMessage == WM_SYSCOMMAND) {

@@ -49,7 +49,6 @@ public:
     // Used by the window system while it runs the dialog.
     void AttachHost(IWindowHost* pHost);
     void DetachHost();
-    IWindowHost* GetHost() const { return m_pHost; }
 
     // Used by DDX_Control: the wrapper answers for control nID from now on.
     void RegisterControl(int nID, CWnd& control);

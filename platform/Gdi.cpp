@@ -1,5 +1,9 @@
 #include "platform/Gdi.h"
 
+#include "platform/Resources.h"
+#include "platform/WindowHost.h"
+#include "platform/Wnd.h"
+
 namespace {
 
 int g_nLiveBrushes = 0;
@@ -39,4 +43,26 @@ BOOL CDC::Ellipse(int left, int top, int right, int bottom)
     const bool bHasBrush = m_pBrush && m_pBrush->IsCreated();
     PaintEllipse(RECT{left, top, right, bottom}, bHasBrush, bHasBrush ? m_pBrush->GetColor() : 0);
     return TRUE;
+}
+
+BOOL CDC::DrawIcon(int x, int y, HICON hIcon)
+{
+    if (!hIcon)
+        return FALSE;
+    PaintIcon(x, y, hIcon);
+    return TRUE;
+}
+
+CPaintDC::CPaintDC(CWnd* pWnd) : m_pWnd(pWnd), m_pDC(pWnd && pWnd->GetHost() ? pWnd->GetHost()->BeginPaint() : nullptr) {}
+
+CPaintDC::~CPaintDC()
+{
+    if (m_pDC)
+        m_pWnd->GetHost()->EndPaint(m_pDC);
+}
+
+int GetSystemMetrics(int nIndex)
+{
+    constexpr int kLargeIcon = 32;
+    return nIndex == SM_CXICON || nIndex == SM_CYICON ? kLargeIcon : 0;
 }

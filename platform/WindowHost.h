@@ -7,6 +7,8 @@
 
 #include "platform/Types.h"
 
+class CDC;
+
 class IWindowHost {
 public:
     virtual ~IWindowHost() = default;
@@ -56,6 +58,13 @@ public:
     virtual void SetIcon(HICON hIcon, bool bBigIcon) = 0;
     virtual bool IsIconic() const = 0;
     virtual RECT GetClientRect() const = 0;
+
+    // The drawing context of the paint under way (WM_PAINT), or null outside a paint. The context
+    // stays the host's; EndPaint gives it back.
+    virtual CDC* BeginPaint() = 0;
+    virtual void EndPaint(CDC* pDC) = 0;
+    // The window system's own painting of the dialog.
+    virtual void DefaultPaint() = 0;
 
     // Ends the modal loop with nResult once the current handler returns.
     virtual void EndDialog(int nResult) = 0;

@@ -22,6 +22,7 @@ public:
     void Attach(IWindowHost* pHost, int nID);
     void Detach();
     bool IsBound() const { return m_pHost != nullptr; }
+    IWindowHost* GetHost() const { return m_pHost; }
     int GetDlgCtrlID() const { return m_nID; }
 
     BOOL ShowWindow(int nCmdShow);

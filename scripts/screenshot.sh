@@ -10,15 +10,16 @@ xvfb=$!
 trap 'kill $app $xvfb 2>/dev/null || true' EXIT
 export DISPLAY="$display"
 sleep 1
-./build/mimicbox &
+./build/mimicbox 2>/dev/null &
 app=$!
 wid=$(xdotool search --sync --onlyvisible --name '^Mimicbox$' | head -1)
 mkdir -p docs
 sleep 0.5
 import -window "$wid" docs/thermo-box.png
-# Choose the Relay-Box with the keyboard: the type list is the control after the server group.
-xdotool windowfocus --sync "$wid"
-xdotool key --clearmodifiers shift+Tab shift+Tab shift+Tab shift+Tab Down
+# Choose the Relay-Box: click into the type list, then the arrow key picks the next entry.
+xdotool mousemove --window "$wid" 150 27 click 1
+sleep 0.3
+xdotool key Down
 sleep 0.5
 import -window "$wid" docs/relay-box.png
 echo "wrote docs/thermo-box.png and docs/relay-box.png"

@@ -1,6 +1,7 @@
 #include "ui/MimicboxDlg.h"
 
 #include "link/ClntSock.h"
+#include "platform/Gdi.h"
 #include "platform/Resources.h"
 #include "platform/Socket.h"
 #include "ui/AboutDlg.h"
@@ -93,6 +94,21 @@ void CMimicboxDlg::OnSysCommand(UINT nID, LPARAM lParam)
     }
 }
 
-void CMimicboxDlg::OnPaint() { CDialog::OnPaint(); }
+void CMimicboxDlg::OnPaint()
+{
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    const int cxIcon = GetSystemMetrics(SM_CXICON);
+    const int cyIcon = GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(&rect);
+    const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
 
 HICON CMimicboxDlg::OnQueryDragIcon() { return m_hIcon; }

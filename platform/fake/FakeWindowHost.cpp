@@ -98,6 +98,15 @@ void FakeWindowHost::DrawItem(int nID, UINT nItemAction, CDC& dc)
     m_dlg.SendMessage(WM_DRAWITEM, static_cast<WPARAM>(nID), reinterpret_cast<LPARAM>(&dis));
 }
 
+const FakeDC& FakeWindowHost::Paint()
+{
+    m_paintDC = FakeDC();
+    m_bPainting = true;
+    m_dlg.SendMessage(WM_PAINT, 0, 0);
+    m_bPainting = false;
+    return m_paintDC;
+}
+
 void FakeWindowHost::Notify(int nID, UINT nCode)
 {
     m_dlg.SendMessage(WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(nID), nCode), 0);

@@ -8,6 +8,7 @@
 
 #include "platform/Resources.h"
 #include "platform/WindowHost.h"
+#include "platform/fake/FakeDC.h"
 
 class CDialog;
 class FakeWindowSystem;
@@ -47,7 +48,9 @@ public:
     bool ChooseEntry(int nID, int nIndex);
     void SystemCommand(UINT nID);
     // Draws an owner-drawn control into `dc` as the window would after an invalidation.
-    void DrawItem(int nID, UINT nItemAction, class CDC& dc);
+    void DrawItem(int nID, UINT nItemAction, CDC& dc);
+    // A paint of the whole window as the window system would ask for it; returns what was drawn.
+    const FakeDC& Paint();
     // A message sent without any user action behind it (a click notification without the focus, say).
     void Notify(int nID, UINT nCode);
 
@@ -99,6 +102,10 @@ public:
     void SetIcon(HICON hIcon, bool bBigIcon) override;
     bool IsIconic() const override { return m_bIconic; }
     RECT GetClientRect() const override;
+    CDC* BeginPaint() override { return m_bPainting ? &m_paintDC : nullptr; }
+    void EndPaint(CDC*) override {}
+    void DefaultPaint() override { ++m_nDefaultPaints; }
+    int DefaultPaintCount() const { return m_nDefaultPaints; }
     void EndDialog(int nResult) override;
 
 private:
@@ -119,4 +126,7 @@ private:
     bool m_bIconic = false;
     HICON m_hBigIcon = nullptr;
     HICON m_hSmallIcon = nullptr;
+    FakeDC m_paintDC;
+    bool m_bPainting = false;
+    int m_nDefaultPaints = 0;
 };

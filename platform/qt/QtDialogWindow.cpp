@@ -106,7 +106,7 @@ QWidget* QtDialogWindow::CreateButton(const ControlTemplate& control)
     if (control.nStyle & ControlStyle::OwnerDraw) {
         auto* pButton = new OwnerDrawButton(
             [this, nID](QPainter& painter, const QRect& rect) {
-                QtPaintDC dc(painter);
+                QtPaintDC dc(painter, palette().color(QPalette::Button));
                 DRAWITEMSTRUCT dis;
                 dis.CtlID = static_cast<UINT>(nID);
                 dis.itemAction = ODA_DRAWENTIRE;
@@ -388,6 +388,37 @@ void QtDialogWindow::DefaultSysCommand(UINT nID)
 void QtDialogWindow::SetIcon(HICON hIcon, bool) { setWindowIcon(ToIcon(hIcon)); }
 
 RECT QtDialogWindow::GetClientRect() const { return RECT{0, 0, width(), height()}; }
+
+CDC* QtDialogWindow::BeginPaint()
+{
+    if (!m_pPaintEvent || m_pPaintDC)
+        return nullptr;
+    m_pPainter = std::make_unique<QPainter>(this);
+    m_pPaintDC = std::make_unique<QtPaintDC>(*m_pPainter, palette().color(QPalette::Window));
+    return m_pPaintDC.get();
+}
+
+void QtDialogWindow::EndPaint(CDC* pDC)
+{
+    if (pDC != m_pPaintDC.get())
+        return;
+    m_pPaintDC.reset();
+    m_pPainter.reset();
+}
+
+void QtDialogWindow::DefaultPaint()
+{
+    if (m_pPaintEvent)
+        QDialog::paintEvent(m_pPaintEvent);
+}
+
+void QtDialogWindow::paintEvent(QPaintEvent* event)
+{
+    // The dialog paints through its WM_PAINT handler, which may hand back to the default painting.
+    m_pPaintEvent = event;
+    m_dlg.SendMessage(WM_PAINT, 0, 0);
+    m_pPaintEvent = nullptr;
+}
 
 void QtDialogWindow::EndDialog(int nResult)
 {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QPainter>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,9 @@ public:
     void SetIcon(HICON hIcon, bool bBigIcon) override;
     bool IsIconic() const override { return isMinimized(); }
     RECT GetClientRect() const override;
+    CDC* BeginPaint() override;
+    void EndPaint(CDC* pDC) override;
+    void DefaultPaint() override;
     void EndDialog(int nResult) override;
 
 public slots:
@@ -63,6 +68,7 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     struct MenuItem {
@@ -88,6 +94,9 @@ private:
     std::map<int, int> m_comboSelections;
     std::map<UINT_PTR, QTimer*> m_timers;
     std::vector<MenuItem> m_systemMenu;
+    QPaintEvent* m_pPaintEvent = nullptr;
+    std::unique_ptr<QPainter> m_pPainter;
+    std::unique_ptr<CDC> m_pPaintDC;
     bool m_bEnded = false;
     int m_nEndCode = IDCANCEL;
 };

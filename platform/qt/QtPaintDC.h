@@ -4,15 +4,21 @@
 
 #include "platform/Gdi.h"
 
+#include <QColor>
+
 class QPainter;
 
 class QtPaintDC : public CDC {
 public:
-    explicit QtPaintDC(QPainter& painter) : m_painter(painter) {}
+    QtPaintDC(QPainter& painter, const QColor& background) : m_painter(painter), m_background(background) {}
+
+    void EraseBackground(const RECT& rect) override;
 
 protected:
     void PaintEllipse(const RECT& rect, bool bHasBrush, COLORREF brushColor) override;
+    void PaintIcon(int x, int y, HICON hIcon) override;
 
 private:
     QPainter& m_painter;
+    QColor m_background;
 };
