@@ -54,7 +54,7 @@ std::string LoopbackServer::Read(std::size_t nMin, std::chrono::milliseconds tim
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (m_client >= 0 && bytes.size() < nMin) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !WaitReadable(m_client, left))
+        if (left.count() < 0 || !WaitReadable(m_client, left))
             break;
         char buffer[65536];
         const ssize_t n = ::recv(m_client, buffer, sizeof buffer, MSG_DONTWAIT);

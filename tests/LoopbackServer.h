@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 class LoopbackServer {
@@ -20,6 +21,8 @@ public:
 
     // Everything the client has sent so far, waiting up to `timeout` for at least nMin bytes.
     std::string Read(std::size_t nMin = 1, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
+    // What the client has sent since the last read, without waiting.
+    std::string ReadAvailable() { return Read(SIZE_MAX, std::chrono::milliseconds(0)); }
     bool Write(const std::string& bytes);
     // Closes the connection to the client in an orderly way, or with a reset.
     void CloseClient(bool bReset = false);
