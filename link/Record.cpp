@@ -106,9 +106,7 @@ std::string FormatReport(int32_t nDeviceType, int32_t nSerial, int64_t nClock, i
 {
     // Only the clock's low 32 bits go on the wire, as a signed number.
     const int32_t nClock32 = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(nClock)));
-    std::string text;
-    AppendFormatted(text, RECORD_HEADER_FORMAT, nDeviceType, nSerial, HEADER_FIXED_3, HEADER_FIXED_4,
-                    HEADER_FIXED_5, HEADER_FIXED_6, CMD_REPORT);
+    std::string text = FormatCommand(nDeviceType, nSerial, CMD_REPORT);
     if (nDeviceType == TYPE_THERMO) {
         AppendFormatted(text, "%d, ", nClock32);
         AppendFixed6(text, static_cast<double>(fTemperature));
@@ -116,6 +114,14 @@ std::string FormatReport(int32_t nDeviceType, int32_t nSerial, int64_t nClock, i
     } else if (nDeviceType == TYPE_RELAY) {
         AppendFormatted(text, RECORD_SWITCH_BODY_FORMAT, nClock32, nSwitchState, 0);
     }
+    return text;
+}
+
+std::string FormatCommand(int32_t nDeviceType, int32_t nSerial, int32_t nCommand)
+{
+    std::string text;
+    AppendFormatted(text, RECORD_HEADER_FORMAT, nDeviceType, nSerial, HEADER_FIXED_3, HEADER_FIXED_4, HEADER_FIXED_5,
+                    HEADER_FIXED_6, nCommand);
     return text;
 }
 

@@ -22,6 +22,9 @@ constexpr const char* RECORD_TEMP_BODY_FORMAT = "%d, %3.2f;";
 constexpr const char* RECORD_SWITCH_BODY_FORMAT = "%d, %d, %d;";
 
 constexpr std::size_t HEADER_NUMBER_COUNT = 7;
+constexpr std::size_t HEADER_DEVICE_TYPE = 0;
+constexpr std::size_t HEADER_SERIAL = 1;
+constexpr std::size_t HEADER_COMMAND = 6;
 using RecordHeader = std::array<int32_t, HEADER_NUMBER_COUNT>;
 
 // The text of one report record, without its NUL. The clock is printed as its low 32 bits, signed.
@@ -29,6 +32,9 @@ using RecordHeader = std::array<int32_t, HEADER_NUMBER_COUNT>;
 // header alone.
 std::string FormatReport(int32_t nDeviceType, int32_t nSerial, int64_t nClock, int32_t nSwitchState,
                          float fTemperature);
+
+// A record of the given command with an empty body, as a server sends it (fixed numbers 4, 0, 0, 1).
+std::string FormatCommand(int32_t nDeviceType, int32_t nSerial, int32_t nCommand);
 
 // Reads the seven header numbers from the start of a record by the rules of sscanf with the header
 // format: each blank of the format matches any run of white space, each number may carry a sign and is

@@ -1,0 +1,215 @@
+// mimicbox-cli and mimicbox-server as programs: against a server in the test, and against each other.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "link/Record.h"
+#include "tests/LoopbackServer.h"
+#include "tests/tools/Subprocess.h"
+
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+
+namespace {
+
+const std::string kToggle = std::string("TolvarkControl: 8, 1005, 4, 0, 0, 1, 11;") + '\0';
+
+std::vector<std::string> SplitRecords(const std::string& bytes)
+{
+    std::vector<std::string> records;
+    std::size_t nStart = 0;
+    for (std::size_t nNul; (nNul = bytes.find('\0', nStart)) != std::string::npos; nStart = nNul + 1)
+        records.push_back(bytes.substr(nStart, nNul - nStart));
+    return records;
+}
+
+Subprocess Cli(unsigned nPort, std::vector<std::string> args)
+{
+    args.insert(args.end(), {"--port", std::to_string(nPort)});
+    return Subprocess(MIMICBOX_CLI, args);
+}
+
+// A port on which nothing listens.
+unsigned ClosedPort()
+{
+    LoopbackServer server;
+    return server.Port();
+}
+
+}  // namespace
+
+TEST(ProgramsTest, CliSendsTheDialogsRecordsAtItsPeriod)
+{
+    LoopbackServer server;
+    Subprocess cli = Cli(server.Port(), {"--device", "relay:1005", "--reports", "4"});
+    ASSERT_TRUE(server.Accept());
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    std::string bytes;
+    while (SplitRecords(bytes).size() < 4) {
+        const std::string more = server.Read(1, 3000ms);
+        ASSERT_FALSE(more.empty());
+        bytes += more;
+        arrivals.push_back(std::chrono::steady_clock::now());
+    }
+    EXPECT_EQ(cli.Wait(), 0);
+    const std::vector<std::string> records = SplitRecords(bytes);
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(bytes.back(), '\0');
+    const long long nNow = static_cast<long long>(std::time(nullptr));
+    for (const std::string& record : records) {
+        mimicbox::RecordHeader header{};
+        ASSERT_TRUE(mimicbox::ParseHeader(record, header)) << record;
+        const std::string expectedStart = "TolvarkControl: 8, 1005, 4, 0, 0, 1, 10;";
+        EXPECT_EQ(record.substr(0, expectedStart.size()), expectedStart);
+        EXPECT_THAT(record, ::testing::EndsWith(", 0, 0;"));
+        EXPECT_LE(std::llabs(std::stoll(record.substr(expectedStart.size())) - nNow), 5);
+    }
+    // Four reports at 500 ms from the connection: about 1.5 s from the first to the last.
+    const auto span = arrivals.back() - arrivals.front();
+    EXPECT_GE(span, 1400ms);
+    EXPECT_LE(span, 1700ms);
+    EXPECT_THAT(cli.Output(), HasSubstr("relay:1005: 4 reports, 0 commands, 0 toggles applied, period mean"));
+    EXPECT_THAT(cli.Output(), HasSubstr("relay:1005 -> TolvarkControl: 8, 1005, 4, 0, 0, 1, 10;"));
+}
+
+TEST(ProgramsTest, CliAppliesTheServersToggles)
+{
+    LoopbackServer server;
+    Subprocess cli = Cli(server.Port(), {"--device", "relay:5", "--reports", "3"});
+    ASSERT_TRUE(server.Accept());
+    std::string bytes = server.Read(1);
+    ASSERT_TRUE(server.Write(kToggle));
+    while (SplitRecords(bytes).size() < 3) {
+        const std::string more = server.Read(1, 3000ms);
+        ASSERT_FALSE(more.empty());
+        bytes += more;
+    }
+    EXPECT_EQ(cli.Wait(), 0);
+    const std::vector<std::string> records = SplitRecords(bytes);
+    EXPECT_THAT(records[0], ::testing::EndsWith(", 0, 0;"));
+    EXPECT_THAT(records[2], ::testing::EndsWith(", 1, 0;"));
+    EXPECT_THAT(cli.Output(), HasSubstr("relay:1005 <- TolvarkControl: 8, 1005, 4, 0, 0, 1, 11;"));
+    EXPECT_THAT(cli.Output(), HasSubstr("3 reports, 1 commands, 1 toggles applied"));
+}
+
+TEST(ProgramsTest, LostConnectionEndsWithStatusOne)
+{
+    LoopbackServer server;
+    Subprocess cli = Cli(server.Port(), {"--device", "thermo:3", "--quiet"});
+    ASSERT_TRUE(server.Accept());
+    server.CloseClient();
+    EXPECT_EQ(cli.Wait(), 1);
+    EXPECT_THAT(cli.Errors(), HasSubstr("thermo:3: connection closed by the server"));
+    EXPECT_THAT(cli.Output(), HasSubstr("thermo:3: 0 reports, 0 commands, 0 toggles applied, connection failed"));
+}
+
+TEST(ProgramsTest, RefusedConnectionEndsWithStatusOne)
+{
+    Subprocess cli = Cli(ClosedPort(), {"--device", "relay:1001"});
+    EXPECT_EQ(cli.Wait(), 1);
+    EXPECT_THAT(cli.Errors(), HasSubstr("relay:1001: cannot connect: Connection refused"));
+}
+
+TEST(ProgramsTest, ReconnectKeepsTheDeviceGoingUntilTerminated)
+{
+    LoopbackServer server;
+    Subprocess cli = Cli(server.Port(), {"--device", "relay:1002", "--reconnect", "0.2", "--quiet"});
+    ASSERT_TRUE(server.Accept());
+    server.CloseClient();
+    ASSERT_TRUE(server.Accept(3000ms));
+    EXPECT_FALSE(server.Read(1, 2000ms).empty());
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(), 0);
+    EXPECT_TRUE(server.ClientClosed());
+    EXPECT_THAT(cli.Output(), HasSubstr("relay:1002: "));
+}
+
+TEST(ProgramsTest, InterruptClosesEveryConnectionCleanly)
+{
+    LoopbackServer server;
+    Subprocess cli = Cli(server.Port(), {"--device", "thermo:1", "--quiet"});
+    ASSERT_TRUE(server.Accept());
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(), 0);
+    EXPECT_TRUE(server.ClientClosed());
+    EXPECT_THAT(cli.Output(), HasSubstr("thermo:1: 0 reports"));
+}
+
+TEST(ProgramsTest, DurationStopsTheRun)
+{
+    LoopbackServer server;
+    const auto start = std::chrono::steady_clock::now();
+    Subprocess cli = Cli(server.Port(), {"--device", "relay:1003", "--duration", "1.2", "--quiet"});
+    ASSERT_TRUE(server.Accept());
+    EXPECT_EQ(cli.Wait(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_THAT(cli.Output(), HasSubstr("relay:1003: 2 reports"));
+}
+
+TEST(ProgramsTest, UsageErrorsEndWithStatusTwo)
+{
+    Subprocess bad(MIMICBOX_CLI, {"--device", "thermo:99"});
+    EXPECT_EQ(bad.Wait(), 2);
+    EXPECT_THAT(bad.Errors(), HasSubstr("mimicbox-cli: bad value 'thermo:99' for --device"));
+    Subprocess help(MIMICBOX_CLI, {"--help"});
+    EXPECT_EQ(help.Wait(), 0);
+    EXPECT_THAT(help.Output(), HasSubstr("Usage: mimicbox-cli"));
+    Subprocess serverHelp(MIMICBOX_SERVER, {"--port", "x"});
+    EXPECT_EQ(serverHelp.Wait(), 2);
+}
+
+TEST(ProgramsTest, CliAgainstTheReferenceServer)
+{
+    const unsigned nPort = ClosedPort();
+    Subprocess server(MIMICBOX_SERVER, {"--port", std::to_string(nPort), "--toggle-every", "0.5"});
+    ASSERT_TRUE(server.WaitForOutput("listening on 127.0.0.1:" + std::to_string(nPort)));
+    Subprocess cli(MIMICBOX_CLI, {"--port", std::to_string(nPort), "--device", "relay:1005", "--device", "thermo:2",
+                                  "--temperature", "21.5", "--step", "up", "--reports", "4", "--quiet"});
+    EXPECT_EQ(cli.Wait(), 0);
+    EXPECT_THAT(cli.Output(), ::testing::ContainsRegex("relay:1005: 4 reports, [1-9][0-9]* commands, [1-9][0-9]* toggles"));
+    ASSERT_TRUE(server.WaitForOutput("Thermo-Box 2"));
+    EXPECT_THAT(server.Output(), HasSubstr("21.510000 \xC2\xB0" "C"));
+    EXPECT_THAT(server.Output(), HasSubstr("Relay-Box 1005"));
+    EXPECT_THAT(server.Output(), HasSubstr("switch on"));
+    EXPECT_THAT(server.Output(), HasSubstr("toggle sent to 1005"));
+    server.Signal(SIGINT);
+    EXPECT_EQ(server.Wait(), 0);
+    EXPECT_THAT(server.Output(), HasSubstr("stopped"));
+}
+
+TEST(ProgramsTest, ServerFlagsUnreadableRecordsAndTogglesOnRequest)
+{
+    const unsigned nPort = ClosedPort();
+    Subprocess server(MIMICBOX_SERVER, {"--port", std::to_string(nPort)});
+    ASSERT_TRUE(server.WaitForOutput("listening"));
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(nPort));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const std::string bytes = std::string("garbage\x01") + '\0' + "TolvarkControl: 8, 1007, 4, 0, 0, 1, 10;1765000000, 0, 0;" + '\0';
+    ASSERT_EQ(::send(fd, bytes.data(), bytes.size(), 0), static_cast<ssize_t>(bytes.size()));
+    EXPECT_TRUE(server.WaitForOutput("unreadable record (no header): \"garbage\\x01\""));
+    ASSERT_TRUE(server.WaitForOutput("Relay-Box 1007"));
+    server.WriteInput("t 1007\n");
+    char buffer[128] = {};
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    EXPECT_EQ(std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0),
+              std::string("TolvarkControl: 8, 1007, 4, 0, 0, 1, 11;") + '\0');
+    server.WriteInput("q\n");
+    EXPECT_EQ(server.Wait(), 0);
+    char c = 0;
+    EXPECT_EQ(::recv(fd, &c, 1, 0), 0);
+    ::close(fd);
+}
