@@ -20,9 +20,7 @@ public:
     BOOL LoadString(UINT nID);
 
     bool IsEmpty() const { return m_str.empty(); }
-    int GetLength() const { return static_cast<int>(m_str.size()); }
     const char* GetString() const { return m_str.c_str(); }
-    const std::string& Str() const { return m_str; }
     operator std::string_view() const { return m_str; }
 
     friend bool operator==(const CString&, const CString&) = default;

@@ -4,18 +4,23 @@ namespace {
 
 const ResourceSet* g_pResources = nullptr;
 
+// The entry of a table with the id, or null.
+template <typename T>
+T* FindByID(std::span<T* const> table, UINT nID)
+{
+    for (T* pEntry : table)
+        if (pEntry->nID == nID)
+            return pEntry;
+    return nullptr;
+}
+
 }  // namespace
 
 void AfxSetResources(const ResourceSet* resources) { g_pResources = resources; }
 
 const DialogTemplate* AfxFindDialog(UINT nID)
 {
-    if (!g_pResources)
-        return nullptr;
-    for (const DialogTemplate* pTemplate : g_pResources->dialogs)
-        if (pTemplate->nID == nID)
-            return pTemplate;
-    return nullptr;
+    return g_pResources ? FindByID(g_pResources->dialogs, nID) : nullptr;
 }
 
 bool AfxLoadString(UINT nID, std::string& text)
@@ -31,22 +36,9 @@ bool AfxLoadString(UINT nID, std::string& text)
     return false;
 }
 
-HICON AfxLoadIcon(UINT nID)
-{
-    if (!g_pResources)
-        return nullptr;
-    for (const IconResource* pIcon : g_pResources->icons)
-        if (pIcon->nID == nID)
-            return pIcon;
-    return nullptr;
-}
+HICON AfxLoadIcon(UINT nID) { return g_pResources ? FindByID(g_pResources->icons, nID) : nullptr; }
 
 const ImageResource* AfxFindBitmap(UINT nID)
 {
-    if (!g_pResources)
-        return nullptr;
-    for (const ImageResource* pImage : g_pResources->bitmaps)
-        if (pImage->nID == nID)
-            return pImage;
-    return nullptr;
+    return g_pResources ? FindByID(g_pResources->bitmaps, nID) : nullptr;
 }

@@ -28,8 +28,6 @@ public:
     // Combo-box lists. Changes made here never notify the dialog.
     virtual void ComboResetContent(int nID) = 0;
     virtual int ComboAddString(int nID, std::string_view text) = 0;  // index of the new entry
-    virtual int ComboGetCount(int nID) const = 0;
-    virtual std::string ComboGetText(int nID, int nIndex) const = 0;
     virtual int ComboGetCurSel(int nID) const = 0;  // CB_ERR when none is selected
     // Selects entry nIndex (CB_ERR clears the selection) and shows its text in the edit field;
     // returns CB_ERR when nIndex is out of range.

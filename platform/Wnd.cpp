@@ -38,8 +38,6 @@ BOOL CWnd::ShowWindow(int nCmdShow)
     return bWasVisible;
 }
 
-BOOL CWnd::IsWindowVisible() const { return m_pHost && m_pHost->IsItemVisible(m_nID); }
-
 BOOL CWnd::EnableWindow(BOOL bEnable)
 {
     if (!m_pHost)
@@ -47,19 +45,6 @@ BOOL CWnd::EnableWindow(BOOL bEnable)
     const BOOL bWasDisabled = !m_pHost->IsItemEnabled(m_nID);
     m_pHost->EnableItem(m_nID, bEnable != FALSE);
     return bWasDisabled;
-}
-
-BOOL CWnd::IsWindowEnabled() const { return m_pHost && m_pHost->IsItemEnabled(m_nID); }
-
-void CWnd::SetWindowText(std::string_view text)
-{
-    if (m_pHost)
-        m_pHost->SetItemText(m_nID, text);
-}
-
-void CWnd::GetWindowText(CString& text) const
-{
-    text = m_pHost ? CString(m_pHost->GetItemText(m_nID)) : CString();
 }
 
 LRESULT CWnd::SendMessage(UINT nMessage, WPARAM wParam, LPARAM lParam)
@@ -81,13 +66,6 @@ void CButton::SetState(BOOL bHighlight)
         m_pHost->SetItemHighlight(m_nID, bHighlight != FALSE);
 }
 
-UINT CButton::GetState() const
-{
-    // BST_PUSHED, the one state bit this program reads.
-    constexpr UINT BST_PUSHED = 0x0004;
-    return m_pHost && m_pHost->GetItemHighlight(m_nID) ? BST_PUSHED : 0;
-}
-
 void CComboBox::ResetContent()
 {
     if (m_pHost)
@@ -99,16 +77,10 @@ int CComboBox::AddString(std::string_view text)
     return m_pHost ? m_pHost->ComboAddString(m_nID, text) : CB_ERR;
 }
 
-int CComboBox::GetCount() const { return m_pHost ? m_pHost->ComboGetCount(m_nID) : 0; }
-
 int CComboBox::GetCurSel() const { return m_pHost ? m_pHost->ComboGetCurSel(m_nID) : CB_ERR; }
 
 int CComboBox::SetCurSel(int nSelect) { return m_pHost ? m_pHost->ComboSetCurSel(m_nID, nSelect) : CB_ERR; }
 
-void CComboBox::GetLBText(int nIndex, CString& text) const
-{
-    text = m_pHost ? CString(m_pHost->ComboGetText(m_nID, nIndex)) : CString();
-}
 
 BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, const char* pszNewItem)
 {

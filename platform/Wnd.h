@@ -23,14 +23,9 @@ public:
     void Detach();
     bool IsBound() const { return m_pHost != nullptr; }
     IWindowHost* GetHost() const { return m_pHost; }
-    int GetDlgCtrlID() const { return m_nID; }
 
     BOOL ShowWindow(int nCmdShow);
-    BOOL IsWindowVisible() const;
     BOOL EnableWindow(BOOL bEnable = TRUE);
-    BOOL IsWindowEnabled() const;
-    void SetWindowText(std::string_view text);
-    void GetWindowText(CString& text) const;
 
     // Dispatches a message through the class's message map, or to the default handling when no entry
     // takes it.
@@ -57,17 +52,14 @@ class CButton : public CWnd {
 public:
     // BM_SETSTATE: the pushed-in look, display only.
     void SetState(BOOL bHighlight);
-    UINT GetState() const;
 };
 
 class CComboBox : public CWnd {
 public:
     void ResetContent();
     int AddString(std::string_view text);
-    int GetCount() const;
     int GetCurSel() const;
     int SetCurSel(int nSelect);
-    void GetLBText(int nIndex, CString& text) const;
 };
 
 // The system menu of a dialog window.

@@ -27,7 +27,6 @@ protected:
     void ChooseRelayBox() { m_pHost->ChooseEntry(IDC_TYPE, TYPE_INDEX_RELAY); }
     FakeSocketLoop& Loop() { return m_system.SocketLoop(); }
     std::string LastBox() const { return m_system.Boxes().empty() ? "" : m_system.Boxes().back().strText; }
-    CClntSock* HeldSocket() { return const_cast<CClntSock*>(m_dlg.Socket()); }
 };
 
 std::string Error(const char* pszFormat, int nError)
@@ -218,9 +217,9 @@ TEST_F(ConnectionTest, FloodOfGarbageLeavesTheProgramConnectedAndConsistent)
 TEST_F(ConnectionTest, ConnectNotificationShowsOnlyAnError)
 {
     ConnectToServer();
-    HeldSocket()->OnConnect(0);
+    m_dlg.Socket()->OnConnect(0);
     EXPECT_TRUE(m_system.Boxes().empty());
-    HeldSocket()->OnConnect(ECONNREFUSED);
+    m_dlg.Socket()->OnConnect(ECONNREFUSED);
     EXPECT_EQ(LastBox(), Error("CClntSock::OnConnect error: %d\n", ECONNREFUSED));
     EXPECT_NE(m_dlg.Socket(), nullptr);
 }

@@ -34,7 +34,7 @@ public:
     int DeviceType() const { return m_nDeviceType; }
     int Serial() const { return m_nSerial; }
     float Temperature() const { return m_fTemperature; }
-    const CClntSock* Socket() const { return m_pSocket; }
+    CClntSock* Socket() const { return m_pSocket; }
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

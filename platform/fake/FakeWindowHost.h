@@ -55,6 +55,8 @@ public:
     void Notify(int nID, UINT nCode);
 
     const FakeControl* Control(int nID) const;
+    int ComboGetCount(int nID) const;
+    std::string ComboGetText(int nID, int nIndex) const;
     const std::vector<FakeMenuItem>& SystemMenu() const { return m_systemMenu; }
     int InvalidateCount() const { return m_nInvalidateCount; }
     bool Ended() const { return m_bEnded; }
@@ -86,8 +88,6 @@ public:
     bool GetItemHighlight(int nID) const override;
     void ComboResetContent(int nID) override;
     int ComboAddString(int nID, std::string_view text) override;
-    int ComboGetCount(int nID) const override;
-    std::string ComboGetText(int nID, int nIndex) const override;
     int ComboGetCurSel(int nID) const override;
     int ComboSetCurSel(int nID, int nIndex) override;
     int GetFocusID() const override { return m_nFocusID; }

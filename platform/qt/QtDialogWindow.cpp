@@ -269,20 +269,6 @@ int QtDialogWindow::ComboAddString(int nID, std::string_view text)
     return pCombo->count() - 1;
 }
 
-int QtDialogWindow::ComboGetCount(int nID) const
-{
-    QComboBox* pCombo = Combo(nID);
-    return pCombo ? pCombo->count() : 0;
-}
-
-std::string QtDialogWindow::ComboGetText(int nID, int nIndex) const
-{
-    QComboBox* pCombo = Combo(nID);
-    if (!pCombo || nIndex < 0 || nIndex >= pCombo->count())
-        return {};
-    return ToText(pCombo->itemText(nIndex));
-}
-
 int QtDialogWindow::ComboGetCurSel(int nID) const
 {
     auto it = m_comboSelections.find(nID);

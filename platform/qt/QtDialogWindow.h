@@ -41,8 +41,6 @@ public:
     bool GetItemHighlight(int nID) const override;
     void ComboResetContent(int nID) override;
     int ComboAddString(int nID, std::string_view text) override;
-    int ComboGetCount(int nID) const override;
-    std::string ComboGetText(int nID, int nIndex) const override;
     int ComboGetCurSel(int nID) const override;
     int ComboSetCurSel(int nID, int nIndex) override;
     int GetFocusID() const override;

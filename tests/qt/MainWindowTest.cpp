@@ -113,12 +113,19 @@ private slots:
         }));
     }
 
-    void escapeEndsWithoutReadingTheFields()
+    void escapeAndTheCloseBoxEndWithoutReadingTheFields()
     {
         QVERIFY(RunInMainWindow([](QtDialogWindow& w, CMimicboxDlg&) {
             Control<QLineEdit>(w, "IDC_PORT")->setText(QStringLiteral("port"));
             QTest::keyClick(&w, Qt::Key_Escape);
             QVERIFY(w.Ended());
+            QCOMPARE(w.result(), IDCANCEL);
+        }));
+        QVERIFY(RunInMainWindow([](QtDialogWindow& w, CMimicboxDlg&) {
+            Control<QLineEdit>(w, "IDC_TEMP")->setText(QStringLiteral("999"));
+            w.close();
+            QVERIFY(w.Ended());
+            QCOMPARE(w.result(), IDCANCEL);
         }));
     }
 

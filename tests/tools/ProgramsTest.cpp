@@ -15,6 +15,7 @@
 
 #include "link/Record.h"
 #include "tests/LoopbackServer.h"
+#include "tests/SplitRecords.h"
 #include "tests/tools/Subprocess.h"
 
 using namespace std::chrono_literals;
@@ -23,15 +24,6 @@ using ::testing::HasSubstr;
 namespace {
 
 const std::string kToggle = std::string("TolvarkControl: 8, 1005, 4, 0, 0, 1, 11;") + '\0';
-
-std::vector<std::string> SplitRecords(const std::string& bytes)
-{
-    std::vector<std::string> records;
-    std::size_t nStart = 0;
-    for (std::size_t nNul; (nNul = bytes.find('\0', nStart)) != std::string::npos; nStart = nNul + 1)
-        records.push_back(bytes.substr(nStart, nNul - nStart));
-    return records;
-}
 
 Subprocess Cli(unsigned nPort, std::vector<std::string> args)
 {

@@ -27,7 +27,12 @@ TEST(RecordDecoderTest, OtherCommandsAreNamed)
 {
     const DecodedRecord toggle = DecodeRecord("TolvarkControl: 8, 1005, 4, 0, 0, 1, 11;");
     EXPECT_TRUE(toggle.bReadable);
-    EXPECT_EQ(toggle.strText, "command 11 for device 8, serial 1005");
+    EXPECT_EQ(toggle.strText, "command 11 for device 8, serial 1005 (switch toggle)");
+    EXPECT_EQ(DecodeRecord("TolvarkControl: 8, 1005, 4, 0, 0, 1, 13;42;").strText,
+              "command 13 for device 8, serial 1005, value 42");
+    EXPECT_EQ(DecodeRecord("TolvarkControl: 8, 1005, 4, 0, 0, 1, 13;x;").strText, "command 13 for device 8, serial 1005");
+    EXPECT_EQ(DecodeRecord("TolvarkControl: 16, 2, 4, 0, 0, 1, 14;hello;rest").strText,
+              "command 14 for device 16, serial 2, text \"hello\"");
 }
 
 TEST(RecordDecoderTest, BadRecordsAreFlaggedWithTheirBytes)

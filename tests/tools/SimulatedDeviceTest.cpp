@@ -6,19 +6,11 @@
 #include <vector>
 
 #include "tests/DialogFixture.h"
+#include "tests/SplitRecords.h"
 
 using namespace mimicbox;
 
 namespace {
-
-std::vector<std::string> SplitRecords(const std::string& bytes)
-{
-    std::vector<std::string> records;
-    std::size_t nStart = 0;
-    for (std::size_t nNul; (nNul = bytes.find('\0', nStart)) != std::string::npos; nStart = nNul + 1)
-        records.push_back(bytes.substr(nStart, nNul - nStart));
-    return records;
-}
 
 class SimulatedDeviceTest : public DialogTest {};
 

@@ -79,6 +79,13 @@ DecodedRecord DecodeRecord(std::string_view record)
         decoded.bReadable = true;
         decoded.strText = "command " + std::to_string(decoded.nCommand) + " for device " +
                           std::to_string(decoded.nDeviceType) + ", serial " + std::to_string(decoded.nSerial);
+        int32_t nValue = 0;
+        if (decoded.nCommand == CMD_SWITCH_TOGGLE)
+            decoded.strText += " (switch toggle)";
+        else if (decoded.nCommand == CMD_INT_VALUE && ParseIntField(body, nValue))
+            decoded.strText += ", value " + std::to_string(nValue);
+        else if (decoded.nCommand == CMD_TEXT)
+            decoded.strText += ", text \"" + EscapeBytes(ParseTextField(body)) + "\"";
         return decoded;
     }
     if (decoded.nDeviceType == TYPE_THERMO) {
