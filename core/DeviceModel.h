@@ -38,6 +38,8 @@ constexpr unsigned RELAY_PERIOD_MS = 500;
 struct DeviceIdentity {
     int32_t nDeviceType = TYPE_THERMO;
     int32_t nSerial = 1;
+
+    friend bool operator==(const DeviceIdentity&, const DeviceIdentity&) = default;
 };
 
 // The device after choosing the type-list entry nIndex (-1 when none is selected): index 0 makes a

@@ -25,9 +25,9 @@ TEST(RunOptionsTest, DevicesAndSettingsAreRead)
                       options, strError))
         << strError;
     ASSERT_EQ(options.devices.size(), 3u);
-    EXPECT_EQ(options.devices[0], (DeviceSpec{TYPE_RELAY, 1005}));
-    EXPECT_EQ(options.devices[1], (DeviceSpec{TYPE_THERMO, 3}));
-    EXPECT_EQ(options.devices[2], (DeviceSpec{TYPE_RELAY, 1007}));
+    EXPECT_EQ(options.devices[0], (DeviceIdentity{TYPE_RELAY, 1005}));
+    EXPECT_EQ(options.devices[1], (DeviceIdentity{TYPE_THERMO, 3}));
+    EXPECT_EQ(options.devices[2], (DeviceIdentity{TYPE_RELAY, 1007}));
     EXPECT_EQ(options.strServer, "host");
     EXPECT_EQ(options.nPort, 6000u);
     EXPECT_EQ(options.strTemperature, "21.5");
@@ -44,8 +44,8 @@ TEST(RunOptionsTest, AllMeansThirtyTwoDistinctDevices)
     std::string strError;
     ASSERT_TRUE(Parse({"--all"}, options, strError));
     ASSERT_EQ(options.devices.size(), 32u);
-    EXPECT_EQ(options.devices.front(), (DeviceSpec{TYPE_THERMO, 1}));
-    EXPECT_EQ(options.devices.back(), (DeviceSpec{TYPE_RELAY, 1016}));
+    EXPECT_EQ(options.devices.front(), (DeviceIdentity{TYPE_THERMO, 1}));
+    EXPECT_EQ(options.devices.back(), (DeviceIdentity{TYPE_RELAY, 1016}));
     EXPECT_EQ(options.nPort, 54741u);
     EXPECT_EQ(options.strServer, "127.0.0.1");
 }

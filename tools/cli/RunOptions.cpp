@@ -24,7 +24,7 @@ bool ParseSeconds(std::string_view text, double& value)
 }
 
 // "relay:1005" or "relay:5" for a Relay-Box, "thermo:3" for a Thermo-Box.
-bool ParseDevice(std::string_view text, DeviceSpec& device)
+bool ParseDevice(std::string_view text, DeviceIdentity& device)
 {
     const std::size_t nColon = text.find(':');
     if (nColon == std::string_view::npos)
@@ -60,7 +60,7 @@ bool ParseStep(std::string_view text, int& nStepMode)
     return false;
 }
 
-void AddAllDevices(std::vector<DeviceSpec>& devices)
+void AddAllDevices(std::vector<DeviceIdentity>& devices)
 {
     for (int nBase = 1; nBase <= SERIAL_COUNT; ++nBase) {
         devices.push_back({TYPE_THERMO, nBase});
@@ -70,7 +70,7 @@ void AddAllDevices(std::vector<DeviceSpec>& devices)
 
 }  // namespace
 
-std::string DeviceName(const DeviceSpec& device)
+std::string DeviceName(const DeviceIdentity& device)
 {
     return (device.nDeviceType == TYPE_RELAY ? "relay:" : "thermo:") + std::to_string(device.nSerial);
 }
@@ -109,7 +109,7 @@ bool ParseRunOptions(int argc, const char* const* argv, RunOptions& options, std
         long nNumber = 0;
         float fTemperature = 0.0f;
         if (arg == "--device") {
-            DeviceSpec device;
+            DeviceIdentity device;
             if (!ParseDevice(value, device)) {
                 strError = strBad + " (thermo:1 to thermo:16, relay:1001 to relay:1016)";
                 return false;

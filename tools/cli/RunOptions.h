@@ -9,15 +9,8 @@
 
 namespace mimicbox {
 
-struct DeviceSpec {
-    int32_t nDeviceType = TYPE_THERMO;
-    int32_t nSerial = 1;
-
-    friend bool operator==(const DeviceSpec&, const DeviceSpec&) = default;
-};
-
 struct RunOptions {
-    std::vector<DeviceSpec> devices;
+    std::vector<DeviceIdentity> devices;
     std::string strServer = "127.0.0.1";
     unsigned nPort = 54741;
     std::string strTemperature = "0";  // as typed into a temperature field
@@ -37,6 +30,6 @@ bool ParseRunOptions(int argc, const char* const* argv, RunOptions& options, std
 std::string RunUsage();
 
 // "thermo:3", "relay:1005".
-std::string DeviceName(const DeviceSpec& device);
+std::string DeviceName(const DeviceIdentity& device);
 
 }  // namespace mimicbox

@@ -57,8 +57,8 @@ bool Resolve(const std::string& strHost, unsigned nPort, sockaddr_in& address, s
 }  // namespace
 
 struct Runner::DeviceRun {
-    explicit DeviceRun(const RunOptions& options, const DeviceSpec& spec)
-        : device(spec, options.strTemperature, options.nStepMode)
+    explicit DeviceRun(const RunOptions& options, const DeviceIdentity& identity)
+        : device(identity, options.strTemperature, options.nStepMode)
     {
     }
 
@@ -82,8 +82,8 @@ struct Runner::DeviceRun {
 Runner::Runner(const RunOptions& options, EventLoop& loop, std::FILE* out, std::FILE* err)
     : m_options(options), m_loop(loop), m_out(out), m_err(err)
 {
-    for (const DeviceSpec& spec : m_options.devices)
-        m_runs.push_back(std::make_unique<DeviceRun>(m_options, spec));
+    for (const DeviceIdentity& identity : m_options.devices)
+        m_runs.push_back(std::make_unique<DeviceRun>(m_options, identity));
 }
 
 Runner::~Runner()

@@ -6,22 +6,22 @@
 
 namespace mimicbox {
 
-SimulatedDevice::SimulatedDevice(const DeviceSpec& device, const std::string& strTemperature, int nStepMode)
-    : m_spec(device), m_nStepMode(nStepMode)
+SimulatedDevice::SimulatedDevice(const DeviceIdentity& device, const std::string& strTemperature, int nStepMode)
+    : m_identity(device), m_nStepMode(nStepMode)
 {
     ParseFloat(strTemperature, m_fTemperature);
 }
 
 unsigned SimulatedDevice::PeriodMs() const
 {
-    return m_spec.nDeviceType == TYPE_RELAY ? RELAY_PERIOD_MS : THERMO_PERIOD_MS;
+    return m_identity.nDeviceType == TYPE_RELAY ? RELAY_PERIOD_MS : THERMO_PERIOD_MS;
 }
 
 std::string SimulatedDevice::NextReport(int64_t nClock)
 {
-    if (m_spec.nDeviceType == TYPE_THERMO)
+    if (m_identity.nDeviceType == TYPE_THERMO)
         m_fTemperature = StepTemperature(m_fTemperature, m_nStepMode);
-    const std::string text = FormatReport(m_spec.nDeviceType, m_spec.nSerial, nClock, m_nSwitchState, m_fTemperature);
+    const std::string text = FormatReport(m_identity.nDeviceType, m_identity.nSerial, nClock, m_nSwitchState, m_fTemperature);
     // The dialog carries the value to its next tick through the field's text.
     ParseFloat(FormatFloatG6(m_fTemperature), m_fTemperature);
     return text;
@@ -31,7 +31,7 @@ SimulatedDevice::ChunkResult SimulatedDevice::OnChunk(const char* pData, int nCo
 {
     ChunkResult result;
     result.nRecords = ForEachRecord(pData, nCount, [&](const RecordHeader& header, std::string_view) {
-        if (header[HEADER_COMMAND] == CMD_SWITCH_TOGGLE && m_spec.nDeviceType == TYPE_RELAY) {
+        if (header[HEADER_COMMAND] == CMD_SWITCH_TOGGLE && m_identity.nDeviceType == TYPE_RELAY) {
             m_nSwitchState = ToggleSwitch(m_nSwitchState);
             ++result.nToggles;
         }

@@ -12,10 +12,9 @@ namespace mimicbox {
 class SimulatedDevice {
 public:
     // strTemperature is read as the dialog's temperature field reads it; it must be valid.
-    SimulatedDevice(const DeviceSpec& device, const std::string& strTemperature, int nStepMode);
+    SimulatedDevice(const DeviceIdentity& device, const std::string& strTemperature, int nStepMode);
 
-    const DeviceSpec& Spec() const { return m_spec; }
-    std::string Name() const { return DeviceName(m_spec); }
+    std::string Name() const { return DeviceName(m_identity); }
     unsigned PeriodMs() const;
 
     // One report tick: a Thermo-Box steps and clamps first. Returns the record text without its NUL.
@@ -32,7 +31,7 @@ public:
     int SwitchState() const { return m_nSwitchState; }
 
 private:
-    DeviceSpec m_spec;
+    DeviceIdentity m_identity;
     float m_fTemperature = 0.0f;
     int m_nStepMode = STEP_NONE;
     int m_nSwitchState = 0;
