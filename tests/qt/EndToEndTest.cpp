@@ -107,7 +107,7 @@ private slots:
             Connect(w, server);
             QTest::mouseClick(Control(w, "IDC_SEND"), Qt::LeftButton);
             QTest::mouseClick(Control(w, "IDC_UP_FAST"), Qt::LeftButton);
-            QVERIFY(view.WaitForReports(3, 6000));
+            QVERIFY(view.WaitForReports(3, 8000));
             const auto& reports = view.Reports();
             const long long nNow = static_cast<long long>(std::time(nullptr));
             double fPrevious = 21.5;
