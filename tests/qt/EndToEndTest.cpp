@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QtTest/QTest>
+#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <string>
@@ -15,6 +16,7 @@
 namespace {
 
 struct Report {
+    std::chrono::steady_clock::time_point arrival;
     mimicbox::RecordHeader header;
     long long nClock = 0;
     std::string strValue;  // the temperature or "switch, 0"
@@ -50,6 +52,7 @@ private:
             const std::string record = m_pending.substr(0, nNul);
             m_pending.erase(0, nNul + 1);
             Report report;
+            report.arrival = std::chrono::steady_clock::now();
             const std::string_view body = mimicbox::RecordBody(record);
             const std::size_t nComma = body.find(", ");
             if (!mimicbox::ParseHeader(record, report.header) || nComma == std::string_view::npos ||
@@ -154,7 +157,10 @@ private slots:
             QTest::keyClick(pSerial, Qt::Key_Down);
             QTest::keyClick(pSerial, Qt::Key_Down);
             Connect(w, server);
-            QVERIFY(view.WaitForReports(2, 2000));
+            QVERIFY(view.WaitForReports(4, 3000));
+            // Three periods of 500 ms between the first and the fourth report.
+            const auto span = view.Reports()[3].arrival - view.Reports()[0].arrival;
+            QVERIFY(span > std::chrono::milliseconds(1400) && span < std::chrono::milliseconds(1600));
             QCOMPARE(view.Reports()[0].header[0], 8);
             QCOMPARE(view.Reports()[0].header[1], 1003);
             QCOMPARE(QString::fromStdString(view.Reports()[1].strValue), QStringLiteral("0, 0"));
