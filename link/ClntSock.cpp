@@ -1,5 +1,6 @@
 #include "link/ClntSock.h"
 
+#include "link/IncomingRecords.h"
 #include "ui/MimicboxDlg.h"
 
 CClntSock::CClntSock(CMimicboxDlg* pDlg) : m_pDlg(pDlg) {}
@@ -14,8 +15,8 @@ void CClntSock::OnReceive(int nErrorCode)
 {
     // A nested handler may destroy this object while an error box is open.
     const auto pAlive = AliveToken();
-    char buffer[RECEIVE_BUFFER_SIZE];
-    const int nRead = Receive(buffer, RECEIVE_BUFFER_SIZE - 1);
+    char buffer[mimicbox::RECEIVE_BUFFER_SIZE];
+    const int nRead = Receive(buffer, mimicbox::RECEIVE_BUFFER_SIZE - 1);
     if (nRead == SOCKET_ERROR) {
         CString strError;
         strError.Format("CClntSock::OnReceive: Error number is %d\n", WSAGetLastError());

@@ -12,9 +12,6 @@ public:
     explicit CClntSock(CMimicboxDlg* pDlg);
     ~CClntSock() override;
 
-    // The size of one read, leaving room for the terminating NUL.
-    static constexpr int RECEIVE_BUFFER_SIZE = 4096;
-
     int Receive(void* pBuf, int nBufLen, int nFlags = 0) override;
     int Send(const void* pBuf, int nBufLen, int nFlags = 0) override;
 

@@ -9,6 +9,9 @@
 
 namespace mimicbox {
 
+// The size of a receive buffer: one read takes at most one byte less, so that a NUL always fits.
+constexpr int RECEIVE_BUFFER_SIZE = 4096;
+
 // Hands the header and text of each record of the chunk to `onRecord`, in order, and stops silently at
 // the first record whose header does not read; the rest of the chunk is dropped. pData must hold
 // nCount bytes followed by a NUL, which ends the last record. Returns the number of records handed over.

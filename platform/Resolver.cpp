@@ -28,20 +28,29 @@ struct Lookup {
 
 void Resolve(const std::shared_ptr<Lookup>& pLookup)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* pResult = nullptr;
-    pLookup->nError = ::getaddrinfo(pLookup->strHost.c_str(), nullptr, &hints, &pResult);
-    if (pLookup->nError == 0) {
-        pLookup->address = reinterpret_cast<const sockaddr_in*>(pResult->ai_addr)->sin_addr;
-        ::freeaddrinfo(pResult);
-    }
+    LookUpIPv4(pLookup->strHost.c_str(), pLookup->address, pLookup->nError);
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(pLookup->efd, &one, sizeof one);
 }
 
 }  // namespace
+
+bool LookUpIPv4(const char* pszHost, in_addr& address, int& nError)
+{
+    nError = 0;
+    if (::inet_pton(AF_INET, pszHost, &address) == 1)
+        return true;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* pResult = nullptr;
+    nError = ::getaddrinfo(pszHost, nullptr, &hints, &pResult);
+    if (nError != 0)
+        return false;
+    address = reinterpret_cast<const sockaddr_in*>(pResult->ai_addr)->sin_addr;
+    ::freeaddrinfo(pResult);
+    return true;
+}
 
 bool ResolveIPv4(const char* pszHost, in_addr& address, int& nError, ISocketLoop& loop,
                  ISocketLoop::Deadline deadline)

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "link/ClntSock.h"
+#include "link/IncomingRecords.h"
 #include "link/Record.h"
 #include "platform/fake/FakeWindowSystem.h"
 #include "ui/MimicboxDlg.h"
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     mimicbox::RecordHeader header;
     mimicbox::ParseHeader(std::string_view(reinterpret_cast<const char*>(pData), nSize), header);
 
-    char buffer[CClntSock::RECEIVE_BUFFER_SIZE];
+    char buffer[mimicbox::RECEIVE_BUFFER_SIZE];
     while (nSize > 0) {
         const size_t nChunk = nSize < sizeof buffer - 1 ? nSize : sizeof buffer - 1;
         std::memcpy(buffer, pData, nChunk);

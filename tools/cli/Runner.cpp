@@ -1,6 +1,5 @@
 #include "tools/cli/Runner.h"
 
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -14,6 +13,7 @@
 #include <string>
 
 #include "link/IncomingRecords.h"
+#include "platform/Resolver.h"
 #include "tools/Terminal.h"
 
 namespace mimicbox {
@@ -25,7 +25,6 @@ using Clock = EventLoop::Clock;
 constexpr auto kConnectTimeout = std::chrono::seconds(20);
 // A server that stops reading is given up once this much is waiting to be sent.
 constexpr std::size_t kMaxPending = 1 << 20;
-constexpr int kReceiveSize = 4096;
 
 std::chrono::milliseconds Milliseconds(double fSeconds)
 {
@@ -38,20 +37,11 @@ bool Resolve(const std::string& strHost, unsigned nPort, sockaddr_in& address, s
     address = sockaddr_in{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(nPort));
-    if (::inet_pton(AF_INET, strHost.c_str(), &address.sin_addr) == 1)
+    int nError = 0;
+    if (LookUpIPv4(strHost.c_str(), address.sin_addr, nError))
         return true;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* pResult = nullptr;
-    const int nError = ::getaddrinfo(strHost.c_str(), nullptr, &hints, &pResult);
-    if (nError != 0) {
-        strError = std::string("cannot resolve ") + strHost + ": " + ::gai_strerror(nError);
-        return false;
-    }
-    address.sin_addr = reinterpret_cast<const sockaddr_in*>(pResult->ai_addr)->sin_addr;
-    ::freeaddrinfo(pResult);
-    return true;
+    strError = std::string("cannot resolve ") + strHost + ": " + ::gai_strerror(nError);
+    return false;
 }
 
 }  // namespace
@@ -234,8 +224,8 @@ void Runner::WatchSocket(DeviceRun& run)
 
 void Runner::OnReadable(DeviceRun& run)
 {
-    char buffer[kReceiveSize];
-    const ssize_t n = ::recv(run.fd, buffer, kReceiveSize - 1, MSG_DONTWAIT);
+    char buffer[RECEIVE_BUFFER_SIZE];
+    const ssize_t n = ::recv(run.fd, buffer, RECEIVE_BUFFER_SIZE - 1, MSG_DONTWAIT);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         return;
     if (n <= 0) {
