@@ -33,6 +33,15 @@ namespace {
 
 IWindowHost* HostOf(CDataExchange* pDX) { return pDX->m_pDlgWnd->GetHost(); }
 
+// Writes a field only when its text differs: a write puts the caret back and drops the user's
+// selection and undo history, which a write-back on every tick must not do.
+void WriteText(CDataExchange* pDX, int nIDC, std::string_view text)
+{
+    IWindowHost* pHost = HostOf(pDX);
+    if (pHost->GetItemText(nIDC) != text)
+        pHost->SetItemText(nIDC, text);
+}
+
 }  // namespace
 
 void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
@@ -43,7 +52,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, CString& value)
     if (pDX->m_bSaveAndValidate)
         value = CString(HostOf(pDX)->GetItemText(nIDC));
     else
-        HostOf(pDX)->SetItemText(nIDC, value);
+        WriteText(pDX, nIDC, value);
 }
 
 void DDX_Text(CDataExchange* pDX, int nIDC, float& value)
@@ -52,7 +61,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, float& value)
         return;
     pDX->PrepareEditCtrl(nIDC);
     if (!pDX->m_bSaveAndValidate) {
-        HostOf(pDX)->SetItemText(nIDC, FormatFloatG6(value));
+        WriteText(pDX, nIDC, FormatFloatG6(value));
         return;
     }
     if (!ParseFloat(HostOf(pDX)->GetItemText(nIDC), value))
@@ -65,7 +74,7 @@ void DDX_Text(CDataExchange* pDX, int nIDC, UINT& value)
         return;
     pDX->PrepareEditCtrl(nIDC);
     if (!pDX->m_bSaveAndValidate) {
-        HostOf(pDX)->SetItemText(nIDC, std::to_string(value));
+        WriteText(pDX, nIDC, std::to_string(value));
         return;
     }
     if (!ParseUint(HostOf(pDX)->GetItemText(nIDC), value))

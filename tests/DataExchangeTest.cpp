@@ -66,3 +66,20 @@ TEST_F(DataExchangeTest, PortMustBeAnUnsignedNumber)
     m_pHost->TypeText(IDC_PORT, " 8080 ");
     EXPECT_TRUE(m_dlg.UpdateData(TRUE));
 }
+
+TEST_F(DataExchangeTest, WritingBackWritesOnlyTheFieldsWhoseTextChanges)
+{
+    m_pHost->TypeText(IDC_TEMP, "05");
+    ASSERT_TRUE(m_dlg.UpdateData(TRUE));
+    const auto writes = [&](int nID) { return m_pHost->Control(nID)->nTextWrites; };
+    const int nServer = writes(IDC_SERVER);
+    const int nPort = writes(IDC_PORT);
+    const int nTemp = writes(IDC_TEMP);
+    m_dlg.UpdateData(FALSE);
+    m_dlg.UpdateData(FALSE);
+    EXPECT_EQ(writes(IDC_SERVER), nServer);
+    EXPECT_EQ(writes(IDC_PORT), nPort);
+    // "05" reads as 5 and is written once in its own form, then left alone.
+    EXPECT_EQ(writes(IDC_TEMP), nTemp + 1);
+    EXPECT_EQ(Text(IDC_TEMP), "5");
+}

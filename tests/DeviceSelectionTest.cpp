@@ -18,7 +18,7 @@ protected:
     {
         std::vector<std::string> texts;
         for (int n = nFirst; n < nFirst + SERIAL_COUNT; ++n)
-            texts.push_back(" " + std::to_string(n));
+            texts.push_back(std::string(1, ' ').append(std::to_string(n)));
         return texts;
     }
     void ExpectThermoControls(bool bThermo)

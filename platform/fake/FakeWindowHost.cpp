@@ -141,8 +141,10 @@ std::string FakeWindowHost::GetItemText(int nID) const
 
 void FakeWindowHost::SetItemText(int nID, std::string_view text)
 {
-    if (FakeControl* pControl = Find(nID))
+    if (FakeControl* pControl = Find(nID)) {
         pControl->strText = text;
+        ++pControl->nTextWrites;
+    }
 }
 
 void FakeWindowHost::ShowItem(int nID, bool bShow)

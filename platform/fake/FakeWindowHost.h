@@ -16,6 +16,7 @@ class FakeWindowSystem;
 struct FakeControl {
     const ControlTemplate* pTemplate = nullptr;
     std::string strText;
+    int nTextWrites = 0;  // SetItemText calls, so tests can see needless writes
     bool bVisible = true;
     bool bEnabled = true;
     bool bHighlight = false;

@@ -27,6 +27,16 @@ QString FromText(std::string_view text) { return QString::fromUtf8(text.data(), 
 
 std::string ToText(const QString& text) { return text.toUtf8().toStdString(); }
 
+// A new window text leaves an edit field as the platform does: the caret at the start, nothing
+// selected, no undo. The same text changes nothing at all, so typing in progress survives.
+void SetEditText(QLineEdit& edit, const QString& text)
+{
+    if (edit.text() == text)
+        return;
+    edit.setText(text);
+    edit.setCursorPosition(0);
+}
+
 QString WithoutMnemonic(const char* pszCaption)
 {
     QString text = QString::fromUtf8(pszCaption);
@@ -200,9 +210,9 @@ void QtDialogWindow::SetItemText(int nID, std::string_view text)
 {
     QWidget* pWidget = Item(nID);
     if (auto* pEdit = qobject_cast<QLineEdit*>(pWidget))
-        pEdit->setText(FromText(text));
+        SetEditText(*pEdit, FromText(text));
     else if (auto* pCombo = qobject_cast<QComboBox*>(pWidget))
-        pCombo->setEditText(FromText(text));
+        SetEditText(*pCombo->lineEdit(), FromText(text));
     else if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget))
         pButton->setText(FromText(text));
     else if (auto* pLabel = qobject_cast<QLabel*>(pWidget))
@@ -283,6 +293,9 @@ int QtDialogWindow::ComboSetCurSel(int nID, int nIndex)
     const bool bValid = nIndex >= 0 && nIndex < pCombo->count();
     pCombo->setCurrentIndex(bValid ? nIndex : CB_ERR);
     m_comboSelections[nID] = bValid ? nIndex : CB_ERR;
+    // The edit field shows the entry chosen; an unchanged text is not written again.
+    if (bValid)
+        SetEditText(*pCombo->lineEdit(), pCombo->itemText(nIndex));
     return bValid ? nIndex : CB_ERR;
 }
 
