@@ -42,3 +42,5 @@ const ImageResource* AfxFindBitmap(UINT nID)
 {
     return g_pResources ? FindByID(g_pResources->bitmaps, nID) : nullptr;
 }
+
+const SystemMenuTexts* AfxSystemMenuTexts() { return g_pResources ? g_pResources->pSystemMenu : nullptr; }

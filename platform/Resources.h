@@ -28,6 +28,14 @@ constexpr UINT DropDown = 0x0800;
 constexpr UINT VScroll = 0x1000;
 }  // namespace ControlStyle
 
+// Window styles of a dialog template that the backends act on.
+namespace WindowStyle {
+constexpr UINT SysMenu = 0x0001;
+constexpr UINT MinimizeBox = 0x0002;
+constexpr UINT MaximizeBox = 0x0004;
+constexpr UINT ThickFrame = 0x0008;  // a sizing border
+}  // namespace WindowStyle
+
 // One control of a template; position and size in dialog units.
 struct ControlTemplate {
     int nID;
@@ -46,7 +54,7 @@ struct DialogTemplate {
     const char* pszFontName;
     int nFontPoints;
     int cx, cy;
-    bool bMinimizeBox;
+    UINT nWindowStyle;  // WindowStyle bits
     std::span<const ControlTemplate> controls;
     std::span<const std::pair<int, const char*>> initialComboEntries;  // control id, entry text
 };
@@ -70,8 +78,16 @@ struct IconResource {
     const ImageResource* pSmall;  // 16 x 16
 };
 
+// The entries of a window's system menu that the window system provides, in the program's language.
+struct SystemMenuTexts {
+    const char* pszMove;
+    const char* pszMinimize;
+    const char* pszClose;
+};
+
 struct ResourceSet {
     std::span<const DialogTemplate* const> dialogs;
+    const SystemMenuTexts* pSystemMenu;
     std::span<const StringResource> strings;
     std::span<const IconResource* const> icons;
     std::span<const ImageResource* const> bitmaps;
@@ -85,3 +101,5 @@ const DialogTemplate* AfxFindDialog(UINT nID);
 bool AfxLoadString(UINT nID, std::string& text);
 HICON AfxLoadIcon(UINT nID);
 const ImageResource* AfxFindBitmap(UINT nID);
+// The system menu's own entries; null when the program registered none.
+const SystemMenuTexts* AfxSystemMenuTexts();

@@ -183,6 +183,79 @@ TEST_F(ConnectionTest, StackedSendFailuresReleaseTheSocketOnce)
     EXPECT_EQ(m_system.Boxes().size(), 3u);
 }
 
+TEST_F(ConnectionTest, ConnectClickWhileTheThermoCycleRunsStopsItForGood)
+{
+    ConnectToServer();
+    ASSERT_TRUE(m_pHost->Click(IDC_SEND));
+    ASSERT_NE(m_dlg.Timer(), 0u);
+    ASSERT_TRUE(Highlighted(IDC_SEND));
+    m_pHost->Click(IDC_CONNECT);
+    EXPECT_EQ(m_dlg.Timer(), 0u);
+    EXPECT_FALSE(Highlighted(IDC_SEND));
+    EXPECT_TRUE(Enabled(IDC_SEND));
+    AdvanceMs(6000);
+    EXPECT_EQ(m_dlg.Timer(), 0u);
+    EXPECT_EQ(m_server.Read(1, 100ms), "");
+}
+
+TEST_F(ConnectionTest, CloseNotificationDuringTheReceiveErrorBoxLeavesNothingToTouch)
+{
+    ChooseRelayBox();
+    ConnectToServer();
+    Loop().bPeekForClose = false;
+    m_server.CloseClient(true);
+    m_system.onMessageBox = [&](const FakeMessageBox&) {
+        if (m_dlg.Socket())
+            m_dlg.Socket()->OnClose(0);
+        return IDOK;
+    };
+    ASSERT_TRUE(Loop().RunUntil([&] { return !m_system.Boxes().empty(); }));
+    EXPECT_EQ(LastBox(), Error("CClntSock::OnReceive: Error number is %d\n", ECONNRESET));
+    EXPECT_EQ(m_dlg.Socket(), nullptr);
+    EXPECT_NE(m_dlg.Timer(), 0u);
+    EXPECT_TRUE(Enabled(IDC_SEND));
+    AdvanceMs(1000);
+    EXPECT_EQ(m_system.Boxes().size(), 1u);
+}
+
+TEST_F(ConnectionTest, CloseNotificationDuringTheSendFailureBoxReleasesTheSocketOnce)
+{
+    ChooseRelayBox();
+    ConnectToServer();
+    Loop().bPeekForClose = false;
+    m_server.CloseClient();
+    ASSERT_TRUE(Loop().RunUntil([&] { return m_dlg.Socket() && !m_dlg.Socket()->IsOpen(); }));
+    m_system.onMessageBox = [&](const FakeMessageBox&) {
+        if (m_dlg.Socket())
+            m_dlg.Socket()->OnClose(0);
+        return IDOK;
+    };
+    AdvanceMs(500);
+    ASSERT_EQ(m_system.Boxes().size(), 1u);
+    EXPECT_EQ(LastBox(), Error("SendClientData: Failed to send on client socket: %d\n", EBADF));
+    EXPECT_EQ(m_dlg.Socket(), nullptr);
+    EXPECT_NE(m_dlg.Timer(), 0u);
+    EXPECT_TRUE(Enabled(IDC_SEND));
+    ConnectToServer();
+}
+
+TEST_F(ConnectionTest, ReceiveErrorKeepsTheSocketAndChangesNothingElse)
+{
+    ChooseRelayBox();
+    ConnectToServer();
+    const CClntSock* pHeld = m_dlg.Socket();
+    Loop().bPeekForClose = false;
+    m_server.CloseClient(true);
+    ASSERT_TRUE(Loop().RunUntil([&] { return !m_system.Boxes().empty(); }));
+    EXPECT_EQ(LastBox(), Error("CClntSock::OnReceive: Error number is %d\n", ECONNRESET));
+    EXPECT_EQ(m_dlg.Socket(), pHeld);
+    EXPECT_TRUE(m_dlg.Socket()->IsOpen());
+    EXPECT_EQ(m_pHost->TimerPeriod(ID_REPORT_TIMER), RELAY_PERIOD_MS);
+    EXPECT_EQ(m_dlg.SwitchState(), 0);
+    EXPECT_TRUE(Enabled(IDC_SEND));
+    EXPECT_EQ(m_pHost->InvalidateCount(), 0);
+}
+
 TEST_F(ConnectionTest, FiveThousandBytesArriveInReadsOfAtMost4095)
 {
     ChooseRelayBox();
@@ -222,13 +295,6 @@ TEST_F(ConnectionTest, ConnectNotificationShowsOnlyAnError)
     m_dlg.Socket()->OnConnect(ECONNREFUSED);
     EXPECT_EQ(LastBox(), Error("CClntSock::OnConnect error: %d\n", ECONNREFUSED));
     EXPECT_NE(m_dlg.Socket(), nullptr);
-}
-
-TEST_F(ConnectionTest, FailedReceiveShowsItsErrorAndKeepsTheSocket)
-{
-    CClntSock unopened(&m_dlg);
-    unopened.OnReceive(0);
-    EXPECT_EQ(LastBox(), Error("CClntSock::OnReceive: Error number is %d\n", EBADF));
 }
 
 TEST_F(ConnectionTest, DestroyingTheDialogEndsTheConnection)

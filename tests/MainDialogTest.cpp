@@ -95,3 +95,10 @@ TEST_F(MainDialogTest, TabOrderFollowsTheTemplateAndSkipsHiddenAndDisabledContro
     EXPECT_THAT(m_pHost->TabOrder(), ElementsAre(IDOK, IDC_DOWN, IDC_UP_FAST, IDC_UP, IDC_DOWN_FAST, IDC_TEMP,
                                                  IDC_SERVER, IDC_PORT, IDC_CONNECT, IDC_TYPE, IDC_SERIAL));
 }
+
+TEST_F(MainDialogTest, RelayBoxTabOrderReachesTheIndicatorsAndSkipsTheThermoControls)
+{
+    m_pHost->ChooseEntry(IDC_TYPE, mimicbox::TYPE_INDEX_RELAY);
+    EXPECT_THAT(m_pHost->TabOrder(),
+                ElementsAre(IDOK, IDC_SERVER, IDC_PORT, IDC_CONNECT, IDC_TYPE, IDC_SERIAL, IDC_LED_OFF, IDC_LED_ON));
+}

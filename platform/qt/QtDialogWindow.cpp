@@ -1,6 +1,7 @@
 #include "platform/qt/QtDialogWindow.h"
 
 #include <QCloseEvent>
+#include <algorithm>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -18,6 +19,7 @@
 #include "platform/qt/OwnerDrawButton.h"
 #include "platform/qt/QtImages.h"
 #include "platform/qt/QtPaintDC.h"
+#include "platform/qt/WindowHints.h"
 
 namespace {
 
@@ -54,11 +56,7 @@ QtDialogWindow::QtDialogWindow(CDialog& dlg, const DialogTemplate& dialogTemplat
 {
     setFont(QFont(QString::fromUtf8(dialogTemplate.pszFontName), dialogTemplate.nFontPoints));
     setWindowTitle(QString::fromUtf8(dialogTemplate.pszCaption));
-    Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                            Qt::WindowCloseButtonHint;
-    if (dialogTemplate.bMinimizeBox)
-        flags |= Qt::WindowMinimizeButtonHint;
-    setWindowFlags(flags);
+    setWindowFlags(WindowFlagsFor(dialogTemplate.nWindowStyle));
     setFixedSize(m_units.X(dialogTemplate.cx), m_units.Y(dialogTemplate.cy));
     for (const ControlTemplate& control : dialogTemplate.controls)
         CreateControl(control);
@@ -85,9 +83,13 @@ void QtDialogWindow::CreateControl(const ControlTemplate& control)
     }
     }
     QRect rect = m_units.Rect(control.x, control.y, control.cx, control.cy);
-    // A closed combo box is one line high; a picture takes the size of its image.
-    if (control.eClass == ControlClass::ComboBox)
+    // A closed combo box is one line high, and its template height holds the dropped-down list too;
+    // a picture takes the size of its image.
+    if (control.eClass == ControlClass::ComboBox) {
         rect.setHeight(pWidget->sizeHint().height());
+        const int nListHeight = m_units.Y(control.cy) - rect.height();
+        static_cast<QComboBox*>(pWidget)->setMaxVisibleItems(std::max(1, nListHeight / fontMetrics().height()));
+    }
     if (control.eClass == ControlClass::Static && (control.nStyle & (ControlStyle::Bitmap | ControlStyle::Icon)))
         rect.setSize(pWidget->sizeHint());
     pWidget->setGeometry(rect);
@@ -174,6 +176,8 @@ int QtDialogWindow::RunModalLoop(bool bFocusFirst)
 {
     if (m_bEnded)
         return m_nEndCode;
+    // Qt offers every window manager a sizing function; the template decides instead.
+    ApplyMotifHints(*this, MotifHintsFor(m_template.nWindowStyle));
     show();
     // Without a window manager nothing activates the window, and focus queries would answer null.
     activateWindow();
@@ -449,20 +453,30 @@ void QtDialogWindow::contextMenuEvent(QContextMenuEvent* event) { ShowSystemMenu
 void QtDialogWindow::ShowSystemMenu(const QPoint& globalPos)
 {
     QMenu menu(this);
+    FillSystemMenu(menu);
+    menu.exec(globalPos);
+}
+
+void QtDialogWindow::FillSystemMenu(QMenu& menu)
+{
     const auto addCommand = [&](const QString& text, UINT_PTR nID) {
         connect(menu.addAction(text), &QAction::triggered, this,
                 [this, nID] { m_dlg.SendMessage(WM_SYSCOMMAND, nID, 0); });
     };
-    addCommand(QStringLiteral("&Verschieben"), SC_MOVE);
-    addCommand(QStringLiteral("Mi&nimieren"), SC_MINIMIZE);
-    addCommand(QString::fromUtf8("&Schließen"), SC_CLOSE);
+    // The window system's own entries first, in its order, then the program's.
+    if (const SystemMenuTexts* pTexts = AfxSystemMenuTexts()) {
+        addCommand(QString::fromUtf8(pTexts->pszMove), SC_MOVE);
+        if (m_template.nWindowStyle & WindowStyle::MinimizeBox)
+            addCommand(QString::fromUtf8(pTexts->pszMinimize), SC_MINIMIZE);
+        menu.addSeparator();
+        addCommand(QString::fromUtf8(pTexts->pszClose), SC_CLOSE);
+    }
     for (const MenuItem& item : m_systemMenu) {
         if (item.nFlags & MF_SEPARATOR)
             menu.addSeparator();
         else
             addCommand(item.text, item.nID);
     }
-    menu.exec(globalPos);
 }
 
 QWidget* QtDialogWindow::Item(int nID) const

@@ -15,6 +15,7 @@
 
 class CDialog;
 class QComboBox;
+class QMenu;
 class QTimer;
 
 class QtDialogWindow : public QDialog, public IWindowHost {
@@ -29,6 +30,8 @@ public:
     int RunModalLoop(bool bFocusFirst);
     bool Ended() const { return m_bEnded; }
     const DialogUnits& Units() const { return m_units; }
+    // Puts the system menu's entries into `menu`: the window system's own, then those appended.
+    void FillSystemMenu(QMenu& menu);
 
     // IWindowHost
     std::string GetItemText(int nID) const override;

@@ -1,16 +1,89 @@
 // The main window on the real Qt widgets, driven by simulated mouse and keyboard.
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QtTest/QTest>
+#include <cstring>
+#include <functional>
+#include <vector>
 
 #include "platform/qt/HighlightButton.h"
+#include "platform/qt/WindowHints.h"
 #include "tests/qt/QtTestSupport.h"
 #include "ui/res/Resource.h"
+
+namespace {
+
+QStringList SystemMenuItems(QtDialogWindow& w)
+{
+    QMenu menu;
+    w.FillSystemMenu(menu);
+    QStringList items;
+    for (QAction* pAction : menu.actions())
+        items << (pAction->isSeparator() ? QStringLiteral("-") : pAction->text());
+    return items;
+}
+
+// Runs `body` on the About box opened from the main window's system menu.
+bool RunInAboutBox(const std::function<void(QtDialogWindow&)>& body)
+{
+    bool bRan = false;
+    const bool bMainRan = RunInMainWindow([&](QtDialogWindow&, CMimicboxDlg& dlg) {
+        WhenOpen<QtDialogWindow>(InnerDialog, [&](QtDialogWindow& about) {
+            body(about);
+            bRan = true;
+            about.EndDialog(IDOK);
+        });
+        dlg.SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    });
+    return bMainRan && bRan;
+}
+
+// A control's place in dialog units, as the templates give it. A row names the control by its
+// object name, or a static by its text ("icon" for the About box's picture).
+struct Placement {
+    const char* pszName;
+    int x, y, cx, cy;
+};
+
+QWidget* FindPlaced(QtDialogWindow& w, const char* pszName)
+{
+    if (QWidget* pNamed = Control(w, pszName); pNamed && std::strcmp(pszName, "IDC_STATIC") != 0)
+        return pNamed;
+    const QString text = QString::fromUtf8(pszName);
+    for (QLabel* pLabel : w.findChildren<QLabel*>())
+        if (pLabel->text() == text || (text == "icon" && !pLabel->pixmap().isNull()))
+            return pLabel;
+    for (QGroupBox* pGroup : w.findChildren<QGroupBox*>())
+        if (pGroup->title() == text)
+            return pGroup;
+    return nullptr;
+}
+
+void ExpectPlacements(QtDialogWindow& w, const std::vector<Placement>& rows)
+{
+    for (const Placement& row : rows) {
+        QWidget* pWidget = FindPlaced(w, row.pszName);
+        QVERIFY2(pWidget, row.pszName);
+        const QRect expected = w.Units().Rect(row.x, row.y, row.cx, row.cy);
+        const QRect actual = pWidget->geometry();
+        QCOMPARE(actual.topLeft(), expected.topLeft());
+        // A closed list is one line high; a picture takes its image's size.
+        if (qobject_cast<QComboBox*>(pWidget))
+            QCOMPARE(actual.width(), expected.width());
+        else if (auto* pLabel = qobject_cast<QLabel*>(pWidget); pLabel && !pLabel->pixmap().isNull())
+            QCOMPARE(actual.size(), pLabel->pixmap().size());
+        else
+            QCOMPARE(actual.size(), expected.size());
+    }
+}
+
+}  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -145,6 +218,90 @@ private slots:
         }));
     }
 
+    void relayBoxTabVisitsTheIndicatorsAndSkipsTheHiddenControls()
+    {
+        QVERIFY(RunInMainWindow([](QtDialogWindow& w, CMimicboxDlg&) {
+            auto* pType = Control<QComboBox>(w, "IDC_TYPE");
+            QTest::mouseClick(pType, Qt::LeftButton);
+            QTest::keyClick(pType, Qt::Key_Down);
+            Control(w, "IDOK")->setFocus();
+            QStringList visited;
+            for (int i = 0; i < 8; ++i) {
+                visited << w.focusWidget()->objectName();
+                QTest::keyClick(w.focusWidget(), Qt::Key_Tab);
+            }
+            const QStringList expected = {"IDOK",     "IDC_SERVER", "IDC_PORT",    "IDC_CONNECT",
+                                          "IDC_TYPE", "IDC_SERIAL", "IDC_LED_OFF", "IDC_LED_ON"};
+            QCOMPARE(visited, expected);
+            QCOMPARE(w.focusWidget()->objectName(), QStringLiteral("IDOK"));
+        }));
+    }
+
+    void everyControlSitsWhereItsTemplatePutsIt()
+    {
+        QVERIFY(RunInMainWindow([](QtDialogWindow& w, CMimicboxDlg&) {
+            ExpectPlacements(w, {
+                {"IDOK", 175, 35, 50, 14},          {"IDC_PICTURE", 74, 125, 80, 58},
+                {"IDC_DOWN", 30, 130, 36, 18},      {"IDC_UP_FAST", 170, 160, 36, 18},
+                {"IDC_UP", 170, 130, 36, 18},       {"IDC_DOWN_FAST", 30, 160, 36, 18},
+                {"IDC_TEMP", 75, 192, 40, 12},      {"IDC_TEMP_UNIT", 123, 194, 15, 10},
+                {"IDC_TEMP_LABEL", 30, 194, 39, 10}, {"IDC_SERVER", 13, 90, 82, 12},
+                {"Name oder IP-Nummer", 12, 78, 85, 10}, {"IDC_PORT", 115, 90, 39, 12},
+                {"Port", 116, 78, 20, 10},          {"IDC_CONNECT", 173, 89, 50, 14},
+                {"IDC_SEND", 150, 192, 45, 14},     {"Server", 5, 65, 230, 50},
+                {"IDC_TYPE", 50, 10, 65, 45},       {"Gerätetyp", 7, 11, 33, 10},
+                {"IDC_SERIAL", 62, 35, 53, 105},    {"Seriennummer", 5, 36, 50, 10},
+                {"IDC_LED_OFF", 90, 125, 45, 40},   {"IDC_LED_ON", 90, 170, 45, 40},
+            });
+            QCOMPARE(w.size(), w.Units().Rect(0, 0, 242, 221).size());
+        }));
+        QVERIFY(RunInAboutBox([](QtDialogWindow& about) {
+            ExpectPlacements(about, {
+                {"icon", 11, 17, 20, 20},
+                {"Mimicbox Version 4.2.3", 40, 10, 119, 8},
+                {"IDOK", 178, 7, 50, 14},
+            });
+            QCOMPARE(about.size(), about.Units().Rect(0, 0, 235, 55).size());
+        }));
+    }
+
+    void serialListDropsDownAsFarAsItsTemplateHeight()
+    {
+        QVERIFY(RunInMainWindow([](QtDialogWindow& w, CMimicboxDlg&) {
+            // 105 units are 171 px; below the closed box's line that leaves room for 11 lines of 13 px.
+            QCOMPARE(Control<QComboBox>(w, "IDC_SERIAL")->maxVisibleItems(), 11);
+            QVERIFY(Control<QComboBox>(w, "IDC_TYPE")->maxVisibleItems() >= 2);
+        }));
+    }
+
+    void framesOfferWhatTheirTemplatesOffer()
+    {
+        QVERIFY(RunInMainWindow([](QtDialogWindow& w, CMimicboxDlg&) {
+            QVERIFY(w.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+            QVERIFY(!w.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+            QCOMPARE(SystemMenuItems(w), (QStringList{"&Verschieben", "Mi&nimieren", "-",
+                                                      QString::fromUtf8("&Schließen"), "-",
+                                                      QString::fromUtf8("Inf&o über Mimicbox...")}));
+        }));
+        QVERIFY(RunInAboutBox([](QtDialogWindow& about) {
+            QVERIFY(!about.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+            QVERIFY(!about.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+            QCOMPARE(SystemMenuItems(about), (QStringList{"&Verschieben", "-", QString::fromUtf8("&Schließen")}));
+        }));
+        // Move and close always; minimise, maximise and sizing only with their styles.
+        struct Row {
+            UINT nStyle;
+            MotifHints hints;
+        };
+        const Row rows[] = {
+            {WindowStyle::SysMenu | WindowStyle::MinimizeBox, {3, 0x2c, 0x3a, 0, 0}},
+            {WindowStyle::SysMenu, {3, 0x24, 0x1a, 0, 0}},
+            {WindowStyle::SysMenu | WindowStyle::MaximizeBox | WindowStyle::ThickFrame, {3, 0x36, 0x5e, 0, 0}},
+        };
+        for (const Row& row : rows)
+            QVERIFY(MotifHintsFor(row.nStyle) == row.hints);
+    }
+
     void stepButtonClickCountsOnceAndShowsPressed()
     {
         QVERIFY(RunInMainWindow([](QtDialogWindow& w, CMimicboxDlg& dlg) {
@@ -184,7 +341,7 @@ private slots:
             QVERIFY(QTest::qWaitForWindowActive(&w));
             QTest::keyClick(w.focusWidget(), Qt::Key_Space, Qt::AltModifier);
             QTRY_COMPARE(aboutTitle, QString::fromUtf8("Info über Mimicbox"));
-            const QStringList expected = {"&Verschieben", "Mi&nimieren", QString::fromUtf8("&Schließen"), "-",
+            const QStringList expected = {"&Verschieben", "Mi&nimieren", "-", QString::fromUtf8("&Schließen"), "-",
                                           QString::fromUtf8("Inf&o über Mimicbox...")};
             QCOMPARE(items, expected);
             QCOMPARE(aboutText, QStringLiteral("Mimicbox Version 4.2.3"));

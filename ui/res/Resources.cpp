@@ -16,7 +16,7 @@ constexpr ControlTemplate kAboutControls[] = {
 };
 
 constexpr DialogTemplate kAboutBox = {
-    IDD_ABOUTBOX, "Info über Mimicbox", "MS Sans Serif", 8, 235, 55, false, kAboutControls, {},
+    IDD_ABOUTBOX, "Info über Mimicbox", "MS Sans Serif", 8, 235, 55, WindowStyle::SysMenu, kAboutControls, {},
 };
 
 // In template order, which is also the tab order.
@@ -51,10 +51,13 @@ constexpr std::pair<int, const char*> kMainComboEntries[] = {
 };
 
 constexpr DialogTemplate kMainDialog = {
-    IDD_MAIN, "Mimicbox", "MS Sans Serif", 8, 242, 221, true, kMainControls, kMainComboEntries,
+    IDD_MAIN, "Mimicbox", "MS Sans Serif", 8, 242, 221, WindowStyle::SysMenu | WindowStyle::MinimizeBox,
+    kMainControls, kMainComboEntries,
 };
 
 constexpr const DialogTemplate* kDialogs[] = {&kAboutBox, &kMainDialog};
+
+constexpr SystemMenuTexts kSystemMenu = {"&Verschieben", "Mi&nimieren", "&Schließen"};
 
 constexpr StringResource kStrings[] = {
     {IDS_ABOUTBOX, "Inf&o über Mimicbox..."},
@@ -70,6 +73,6 @@ const ResourceSet& MimicboxResources()
 {
     static const IconResource* const icons[] = {&MainIcon()};
     static const ImageResource* const bitmaps[] = {&DeviceBitmap()};
-    static const ResourceSet resources{kDialogs, kStrings, icons, bitmaps};
+    static const ResourceSet resources{kDialogs, &kSystemMenu, kStrings, icons, bitmaps};
     return resources;
 }
