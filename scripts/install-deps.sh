@@ -2,8 +2,9 @@
 # Installs from Debian's packages whatever the build and the tests need and this machine lacks.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev libgtest-dev googletest
-          xvfb xdotool locales fonts-dejavu-core)
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev libxcb1-dev libgtest-dev googletest
+          xvfb xdotool x11-utils openbox locales fonts-dejavu-core
+          help2man desktop-file-utils appstream dpkg-dev file)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
