@@ -66,4 +66,16 @@ bool IsTemperatureInRange(float fTemperature)
 
 int ToggleSwitch(int nSwitchState) { return nSwitchState == 0 ? 1 : 0; }
 
+unsigned ReportPeriodMs(int32_t nDeviceType) { return nDeviceType == TYPE_RELAY ? RELAY_PERIOD_MS : THERMO_PERIOD_MS; }
+
+const char* ModelName(int32_t nDeviceType)
+{
+    return nDeviceType == TYPE_THERMO ? MODEL_NAME_THERMO : nDeviceType == TYPE_RELAY ? MODEL_NAME_RELAY : nullptr;
+}
+
+const char* ModelKey(int32_t nDeviceType)
+{
+    return nDeviceType == TYPE_THERMO ? MODEL_KEY_THERMO : nDeviceType == TYPE_RELAY ? MODEL_KEY_RELAY : nullptr;
+}
+
 }  // namespace mimicbox

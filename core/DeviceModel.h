@@ -35,6 +35,12 @@ constexpr int32_t RELAY_SERIAL_OFFSET = 1000;
 constexpr unsigned THERMO_PERIOD_MS = 1500;
 constexpr unsigned RELAY_PERIOD_MS = 500;
 
+// The models' names as the type list shows them, and as command lines and logs spell them.
+constexpr const char* MODEL_NAME_THERMO = "Thermo-Box";
+constexpr const char* MODEL_NAME_RELAY = "Relay-Box";
+constexpr const char* MODEL_KEY_THERMO = "thermo";
+constexpr const char* MODEL_KEY_RELAY = "relay";
+
 struct DeviceIdentity {
     int32_t nDeviceType = TYPE_THERMO;
     int32_t nSerial = 1;
@@ -70,5 +76,13 @@ bool IsTemperatureInRange(float fTemperature);
 
 // The switch state after a toggle command.
 int ToggleSwitch(int nSwitchState);
+
+// The report period of a model: 500 ms for the Relay-Box, 1500 ms for the Thermo-Box (and any other).
+unsigned ReportPeriodMs(int32_t nDeviceType);
+
+// "Thermo-Box" or "Relay-Box"; null for any other type code.
+const char* ModelName(int32_t nDeviceType);
+// "thermo" or "relay"; null for any other type code.
+const char* ModelKey(int32_t nDeviceType);
 
 }  // namespace mimicbox

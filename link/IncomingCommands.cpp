@@ -7,7 +7,7 @@ using namespace mimicbox;
 void CMimicboxDlg::OnReceiveData(const char* pData, int nCount)
 {
     ForEachRecord(pData, nCount, [this](const RecordHeader& header, std::string_view) {
-        if (header[HEADER_COMMAND] != CMD_SWITCH_TOGGLE || m_nDeviceType != TYPE_RELAY)
+        if (!FlipsSwitch(m_nDeviceType, header))
             return;
         m_nSwitchState = ToggleSwitch(m_nSwitchState);
         InvalidateRect(nullptr, TRUE);

@@ -2,7 +2,14 @@
 
 #include <cstring>
 
+#include "core/DeviceModel.h"
+
 namespace mimicbox {
+
+bool FlipsSwitch(int32_t nDeviceType, const RecordHeader& header)
+{
+    return header[HEADER_COMMAND] == CMD_SWITCH_TOGGLE && nDeviceType == TYPE_RELAY;
+}
 
 int ForEachRecord(const char* pData, int nCount,
                   const std::function<void(const RecordHeader& header, std::string_view record)>& onRecord)

@@ -4,7 +4,7 @@
 
 #include "platform/Dialog.h"
 #include "platform/FrameworkStrings.h"
-#include "platform/NumberText.h"
+#include "core/NumberText.h"
 #include "platform/WindowHost.h"
 #include "platform/WindowSystem.h"
 

@@ -1,4 +1,4 @@
-#include "platform/NumberText.h"
+#include "core/NumberText.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +45,7 @@ TEST(NumberTextTest, UnsignedReadsDecimalDigitsWithinRange)
     struct Row {
         const char* pszText;
         bool bValid;
-        UINT value;
+        unsigned int value;
     };
     const Row rows[] = {
         {"54741", true, 54741}, {" 80 ", true, 80}, {"+7", true, 7}, {"0", true, 0},
@@ -53,7 +53,7 @@ TEST(NumberTextTest, UnsignedReadsDecimalDigitsWithinRange)
         {"12ab", false, 0}, {"1.5", false, 0},
     };
     for (const Row& row : rows) {
-        UINT value = 1;
+        unsigned int value = 1;
         EXPECT_EQ(ParseUint(row.pszText, value), row.bValid) << '"' << row.pszText << '"';
         if (row.bValid) {
             EXPECT_EQ(value, row.value) << row.pszText;

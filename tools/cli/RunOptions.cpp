@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string_view>
 
-#include "platform/NumberText.h"
+#include "core/NumberText.h"
 
 namespace mimicbox {
 

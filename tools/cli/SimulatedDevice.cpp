@@ -2,7 +2,7 @@
 
 #include "link/IncomingRecords.h"
 #include "link/Record.h"
-#include "platform/NumberText.h"
+#include "core/NumberText.h"
 
 namespace mimicbox {
 

@@ -29,9 +29,10 @@ std::string PeerName(const sockaddr_in& address)
     return std::string(szAddress) + ":" + std::to_string(ntohs(address.sin_port));
 }
 
-std::string ModelName(int32_t nDeviceType)
+std::string ModelText(int32_t nDeviceType)
 {
-    return nDeviceType == TYPE_RELAY ? "Relay-Box" : nDeviceType == TYPE_THERMO ? "Thermo-Box" : "unknown device";
+    const char* pszName = ModelName(nDeviceType);
+    return pszName ? pszName : "unknown device";
 }
 
 }  // namespace
@@ -103,7 +104,7 @@ void DeviceServer::OnCommand(std::string_view line)
         Stop();
     } else if (line == "l") {
         for (const auto& [fd, client] : m_clients)
-            std::fprintf(m_out, "%s %s %d\n", client.strPeer.c_str(), ModelName(client.nDeviceType).c_str(), client.nSerial);
+            std::fprintf(m_out, "%s %s %d\n", client.strPeer.c_str(), ModelText(client.nDeviceType).c_str(), client.nSerial);
         std::fprintf(m_out, "%zu devices connected\n", m_clients.size());
     } else if (line == "t" || line.substr(0, 2) == "t ") {
         int32_t nSerial = 0;

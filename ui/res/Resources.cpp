@@ -1,5 +1,6 @@
 #include "ui/res/Resources.h"
 
+#include "core/DeviceModel.h"
 #include "link/Record.h"
 #include "ui/res/Images.h"
 #include "ui/res/Resource.h"
@@ -46,8 +47,8 @@ constexpr ControlTemplate kMainControls[] = {
 };
 
 constexpr std::pair<int, const char*> kMainComboEntries[] = {
-    {IDC_TYPE, "Thermo-Box"},
-    {IDC_TYPE, "Relay-Box"},
+    {IDC_TYPE, mimicbox::MODEL_NAME_THERMO},
+    {IDC_TYPE, mimicbox::MODEL_NAME_RELAY},
 };
 
 constexpr DialogTemplate kMainDialog = {

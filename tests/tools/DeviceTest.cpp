@@ -1,4 +1,4 @@
-#include "tools/cli/SimulatedDevice.h"
+#include "tools/sim/Device.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +9,15 @@
 #include "tests/SplitRecords.h"
 
 using namespace mimicbox;
+using mimicbox::sim::Device;
 
 namespace {
 
-class SimulatedDeviceTest : public DialogTest {};
+class DeviceTest : public DialogTest {};
 
 }  // namespace
 
-TEST_F(SimulatedDeviceTest, ThermoReportsMatchTheDialogsByteForByte)
+TEST_F(DeviceTest, ThermoReportsMatchTheDialogsByteForByte)
 {
     constexpr int kTicks = 30;
     m_system.SetCalendarSeconds(1765000000);
@@ -33,41 +34,48 @@ TEST_F(SimulatedDeviceTest, ThermoReportsMatchTheDialogsByteForByte)
     const std::vector<std::string> fromDialog = SplitRecords(m_server.Read(kTicks * 62));
     ASSERT_EQ(fromDialog.size(), static_cast<std::size_t>(kTicks));
 
-    SimulatedDevice device({TYPE_THERMO, 9}, "148.37", STEP_UP_FAST);
+    Device device({TYPE_THERMO, 9}, "148.37", STEP_UP_FAST);
     for (int i = 0; i < kTicks; ++i)
         EXPECT_EQ(device.NextReport(clocks[static_cast<std::size_t>(i)]), fromDialog[static_cast<std::size_t>(i)]) << i;
     EXPECT_EQ(device.Temperature(), TEMP_MAX);
 }
 
-TEST_F(SimulatedDeviceTest, StepsCarryThroughTheFieldTextAsInTheDialog)
+TEST_F(DeviceTest, StepsCarryThroughTheFieldTextAsInTheDialog)
 {
-    SimulatedDevice device({TYPE_THERMO, 1}, "20", STEP_UP);
+    Device device({TYPE_THERMO, 1}, "20", STEP_UP);
     for (int i = 0; i < 1000; ++i)
         device.NextReport(0);
     EXPECT_EQ(device.Temperature(), 30.0f);
-    SimulatedDevice falling({TYPE_THERMO, 1}, "-29.95", STEP_DOWN_FAST);
+    Device falling({TYPE_THERMO, 1}, "-29.95", STEP_DOWN_FAST);
     EXPECT_EQ(falling.NextReport(5), "TolvarkControl: 16, 1, 4, 0, 0, 1, 10;5, -30.000000;");
 }
 
-TEST_F(SimulatedDeviceTest, RelayBoxFlipsOncePerToggleByTheDialogsRules)
+TEST_F(DeviceTest, RelayBoxFlipsOncePerToggleByTheDialogsRules)
 {
-    SimulatedDevice device({TYPE_RELAY, 1005}, "0", STEP_NONE);
+    Device device({TYPE_RELAY, 1005}, "0", STEP_NONE);
     const std::string toggle = std::string("TolvarkControl: 8, 1005, 4, 0, 0, 1, 11;") + '\0';
     const std::string chunk = toggle + "bad" + '\0' + toggle;
-    const SimulatedDevice::ChunkResult result = device.OnChunk(chunk.c_str(), static_cast<int>(chunk.size()));
-    EXPECT_EQ(result.nRecords, 1);
-    EXPECT_EQ(result.nToggles, 1);
+    const Device::ChunkResult result = device.OnChunk(chunk);
+    EXPECT_EQ(result.records, 1);
+    EXPECT_EQ(result.toggles, 1);
     EXPECT_EQ(device.SwitchState(), 1);
     EXPECT_EQ(device.NextReport(1765000000), "TolvarkControl: 8, 1005, 4, 0, 0, 1, 10;1765000000, 1, 0;");
-    EXPECT_EQ(device.PeriodMs(), RELAY_PERIOD_MS);
+    EXPECT_EQ(device.Period(), std::chrono::milliseconds(RELAY_PERIOD_MS));
 }
 
-TEST_F(SimulatedDeviceTest, ThermoBoxIgnoresToggles)
+TEST_F(DeviceTest, ThermoBoxIgnoresToggles)
 {
-    SimulatedDevice device({TYPE_THERMO, 2}, "1", STEP_NONE);
+    Device device({TYPE_THERMO, 2}, "1", STEP_NONE);
     const std::string toggle = "TolvarkControl: 8, 1005, 4, 0, 0, 1, 11;";
-    const SimulatedDevice::ChunkResult result = device.OnChunk(toggle.c_str(), static_cast<int>(toggle.size()));
-    EXPECT_EQ(result.nRecords, 1);
-    EXPECT_EQ(result.nToggles, 0);
-    EXPECT_EQ(device.PeriodMs(), THERMO_PERIOD_MS);
+    const Device::ChunkResult result = device.OnChunk(toggle);
+    EXPECT_EQ(result.records, 1);
+    EXPECT_EQ(result.toggles, 0);
+    EXPECT_EQ(device.Period(), std::chrono::milliseconds(THERMO_PERIOD_MS));
+}
+
+TEST_F(DeviceTest, NamesSpellTheModelAndTheFullSerial)
+{
+    EXPECT_EQ(sim::DeviceName({TYPE_THERMO, 3}), "thermo:3");
+    EXPECT_EQ(sim::DeviceName({TYPE_RELAY, 1005}), "relay:1005");
+    EXPECT_EQ(sim::DeviceName({TYPE_RELAY, 2147483647}), "relay:2147483647");
 }

@@ -1,4 +1,4 @@
-#include "platform/NumberText.h"
+#include "core/NumberText.h"
 
 #include <charconv>
 #include <cmath>
@@ -50,12 +50,12 @@ bool ParseFloat(std::string_view text, float& value)
     return true;
 }
 
-bool ParseUint(std::string_view text, UINT& value)
+bool ParseUint(std::string_view text, unsigned int& value)
 {
     text = SkipPlus(Trim(text));
     if (text.empty() || text.front() == '-')
         return false;
-    UINT parsed = 0;
+    unsigned int parsed = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), parsed, 10);
     if (result.ec != std::errc{} || result.ptr != text.data() + text.size())
         return false;

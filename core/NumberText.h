@@ -1,10 +1,9 @@
-// Numbers as the data exchange writes and reads them, independent of the process locale.
+// Numbers as the dialog's fields write and read them, independent of the process locale. The
+// simulated devices carry a temperature from report to report through the same text.
 #pragma once
 
 #include <string>
 #include <string_view>
-
-#include "platform/Types.h"
 
 // Six significant digits in the manner of %g: 20.01, -30, 150, 1e-05.
 std::string FormatFloatG6(float value);
@@ -13,4 +12,4 @@ std::string FormatFloatG6(float value);
 bool ParseFloat(std::string_view text, float& value);
 
 // Decimal digits with an optional "+" and surrounding white space, within the range of UINT.
-bool ParseUint(std::string_view text, UINT& value);
+bool ParseUint(std::string_view text, unsigned int& value);

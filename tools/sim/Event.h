@@ -1,0 +1,46 @@
+// What happens in a run, as structured events: the simulation emits them and never prints; text,
+// summaries and other outputs are sinks that read them.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "core/DeviceModel.h"
+#include "tools/sim/Time.h"
+
+namespace mimicbox::sim {
+
+enum class EventKind {
+    kConnected,
+    kConnectFailed,
+    kLost,      // the connection ended other than by the run's own stop
+    kSent,      // one report
+    kReceived,  // one record from the server
+    kStopped,   // the run closed the connection
+    kGaveUp,    // after a failed or lost connection the device does not try again
+};
+
+struct Event {
+    EventKind kind;
+    std::size_t device;  // the device's number in the run
+    DeviceIdentity identity;
+    Instant time;               // on the run's monotonic clock
+    int64_t calendarSeconds;    // the calendar at that moment
+    std::string_view record;    // sent or received, without its NUL
+    std::string_view reason;    // for kConnectFailed and kLost
+    Instant scheduled{};        // kSent: the report's deadline
+    Nanos lateness{};           // kSent: time minus deadline
+    bool missed = false;        // kSent: more than half a period late
+    int skipped = 0;            // kSent: deadlines passed without a report before this one
+    bool read = true;           // kReceived: false once a record of the chunk did not read
+    bool toggled = false;       // kReceived: the record flipped the switch
+};
+
+// Receives every event of a run, in order, on the loop's thread.
+class EventSink {
+public:
+    virtual ~EventSink() = default;
+    virtual void OnEvent(const Event& event) = 0;
+};
+
+}  // namespace mimicbox::sim

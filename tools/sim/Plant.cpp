@@ -1,0 +1,65 @@
+#include "tools/sim/Plant.h"
+
+#include <algorithm>
+
+namespace mimicbox::sim {
+
+Plant::Plant(const PlantConfig& config, Scheduler& scheduler, ConnectionFactory& connections, EventSink& sink)
+    : config_(config), scheduler_(scheduler)
+{
+    sessions_.reserve(config_.devices.size());
+    for (std::size_t i = 0; i < config_.devices.size(); ++i) {
+        Device device(config_.devices[i], config_.temperatureText, config_.stepMode);
+        // Each device draws its own jitter, reproducibly from the run's seed.
+        const uint64_t seed = config_.seed ^ (0x9E3779B97F4A7C15ull * (i + 1));
+        sessions_.push_back(std::make_unique<Session>(i, std::move(device), config_.policy, scheduler, connections,
+                                                      sink, seed, [this] { OnSessionFinished(); }));
+    }
+}
+
+void Plant::Start(std::function<void()> onFinished)
+{
+    onFinished_ = std::move(onFinished);
+    const Instant start = scheduler_.Now();
+    const auto count = static_cast<Nanos::rep>(sessions_.size());
+    for (std::size_t i = 0; i < sessions_.size(); ++i)
+        sessions_[i]->Start(start + config_.rampUp * static_cast<Nanos::rep>(i) / std::max<Nanos::rep>(count, 1));
+    if (config_.duration > Nanos(0)) {
+        durationTimer_ = scheduler_.CreateTimer([this] { Finish(); });
+        durationTimer_->Start(start + config_.duration);
+    }
+    if (sessions_.empty())
+        Finish();
+}
+
+void Plant::Stop()
+{
+    ended_ = true;
+    if (durationTimer_)
+        durationTimer_->Cancel();
+    for (auto& session : sessions_)
+        session->Stop();
+}
+
+std::size_t Plant::ConnectedCount() const
+{
+    return static_cast<std::size_t>(
+        std::count_if(sessions_.begin(), sessions_.end(), [](const auto& session) { return session->Connected(); }));
+}
+
+void Plant::OnSessionFinished()
+{
+    if (++finished_ == sessions_.size())
+        Finish();
+}
+
+void Plant::Finish()
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    if (onFinished_)
+        onFinished_();
+}
+
+}  // namespace mimicbox::sim

@@ -1,0 +1,53 @@
+// The whole simulated plant of a run: one session per device, their start spread over the ramp-up,
+// and the run's end once every device is done or has given up, or the duration has passed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/sim/Session.h"
+
+namespace mimicbox::sim {
+
+struct PlantConfig {
+    std::vector<DeviceIdentity> devices;
+    std::string temperatureText = "0";  // as typed into the dialog's temperature field
+    int stepMode = STEP_NONE;
+    SessionPolicy policy;
+    Nanos rampUp{0};    // the connects are spread uniformly over this window
+    Nanos duration{0};  // 0 for no limit
+    uint64_t seed = 0;  // the reconnect jitter
+};
+
+class Plant {
+public:
+    // Nothing is started yet. The scheduler, factory and sink must outlive the plant.
+    Plant(const PlantConfig& config, Scheduler& scheduler, ConnectionFactory& connections, EventSink& sink);
+
+    // Schedules every device's connect and the end of the duration. `onFinished` is called once, when
+    // the run has ended by itself; the caller then calls Stop.
+    void Start(std::function<void()> onFinished);
+    // Closes every connection in an orderly way; nothing happens afterwards.
+    void Stop();
+
+    std::size_t Size() const { return sessions_.size(); }
+    const Session& At(std::size_t index) const { return *sessions_[index]; }
+    std::size_t ConnectedCount() const;
+
+private:
+    void OnSessionFinished();
+    void Finish();
+
+    PlantConfig config_;
+    Scheduler& scheduler_;
+    std::vector<std::unique_ptr<Session>> sessions_;
+    std::unique_ptr<Timer> durationTimer_;
+    std::function<void()> onFinished_;
+    std::size_t finished_ = 0;
+    bool ended_ = false;
+};
+
+}  // namespace mimicbox::sim

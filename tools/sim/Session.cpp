@@ -1,0 +1,187 @@
+#include "tools/sim/Session.h"
+
+#include <algorithm>
+
+#include "link/IncomingRecords.h"
+#include "link/Record.h"
+#include "tools/sim/Backoff.h"
+
+namespace mimicbox::sim {
+
+namespace {
+
+bool Toggles(const DeviceIdentity& identity, std::string_view record)
+{
+    RecordHeader header;
+    return ParseHeader(record, header) && FlipsSwitch(identity.nDeviceType, header);
+}
+
+}  // namespace
+
+Session::Session(std::size_t index, Device device, const SessionPolicy& policy, Scheduler& scheduler,
+                 ConnectionFactory& connections, EventSink& sink, uint64_t seed, std::function<void()> onFinished)
+    : index_(index), device_(std::move(device)), policy_(policy), scheduler_(scheduler), connections_(connections),
+      sink_(sink), random_(seed), onFinished_(std::move(onFinished)),
+      timer_(scheduler.CreateTimer([this] { OnTimer(); }))
+{
+}
+
+Session::~Session() = default;
+
+void Session::Start(Instant at)
+{
+    if (state_ != State::kIdle)
+        return;
+    state_ = State::kWaiting;
+    timer_->Start(at);
+}
+
+void Session::Stop()
+{
+    timer_->Cancel();
+    const bool connected = Connected();
+    if (connection_)
+        connection_->Close();
+    connection_.reset();
+    if (connected)
+        sink_.OnEvent(MakeEvent(EventKind::kStopped));
+    state_ = State::kStopped;
+}
+
+void Session::OnTimer()
+{
+    if (state_ == State::kWaiting)
+        Connect();
+    else if (state_ == State::kConnected)
+        SendReport();
+}
+
+void Session::Connect()
+{
+    state_ = State::kConnecting;
+    connection_ = connections_.Create(index_, *this);
+    connection_->Open();
+}
+
+void Session::OnConnected()
+{
+    if (state_ != State::kConnecting)
+        return;
+    state_ = State::kConnected;
+    attempt_ = 0;
+    connectedAt_ = scheduler_.Now();
+    tick_ = 0;
+    sink_.OnEvent(MakeEvent(EventKind::kConnected));
+    ScheduleReport(connectedAt_);
+}
+
+void Session::ScheduleReport(Instant now)
+{
+    // Fixed deadlines from the connection keep the period from drifting. Deadlines the loop has
+    // already passed by a whole period are skipped, not sent in a burst.
+    const Nanos period = device_.Period();
+    ++tick_;
+    due_ = connectedAt_ + period * tick_;
+    if (due_ + period <= now) {
+        tick_ = (now - connectedAt_) / period + 1;
+        due_ = connectedAt_ + period * tick_;
+    }
+    timer_->Start(due_);
+}
+
+void Session::SendReport()
+{
+    const Instant now = scheduler_.Now();
+    const Nanos period = device_.Period();
+    const int64_t calendar = scheduler_.CalendarSeconds();
+    const std::string text = device_.NextReport(calendar);
+    Event event = MakeEvent(EventKind::kSent);
+    event.time = now;
+    event.calendarSeconds = calendar;
+    event.record = text;
+    event.scheduled = due_;
+    event.lateness = now - due_;
+    event.missed = event.lateness * 2 > period;
+    const int64_t tickBefore = tick_;
+    ++reports_;
+    connection_->Write(std::string_view(text.c_str(), text.size() + 1));
+    if (policy_.reportLimit != 0 && reports_ >= policy_.reportLimit) {
+        sink_.OnEvent(event);
+        Finish(State::kDone);
+        return;
+    }
+    ScheduleReport(now);
+    event.skipped = static_cast<int>(tick_ - tickBefore - 1);
+    sink_.OnEvent(event);
+}
+
+void Session::OnChunk(std::string_view chunk)
+{
+    if (!Connected())
+        return;
+    const Device::ChunkResult result = device_.OnChunk(chunk);
+    // Every record of the chunk is told, those after the first unreadable one as not read.
+    int number = 0;
+    for (std::size_t start = 0; start < chunk.size(); ++number) {
+        const std::size_t end = std::min(chunk.find('\0', start), chunk.size());
+        Event event = MakeEvent(EventKind::kReceived);
+        event.record = chunk.substr(start, end - start);
+        event.read = number < result.records;
+        event.toggled = event.read && Toggles(device_.Identity(), event.record);
+        sink_.OnEvent(event);
+        start = end + 1;
+    }
+}
+
+void Session::OnConnectFailed(std::string_view reason)
+{
+    if (state_ == State::kConnecting)
+        Retry(EventKind::kConnectFailed, reason);
+}
+
+void Session::OnLost(std::string_view reason)
+{
+    if (Connected())
+        Retry(EventKind::kLost, reason);
+}
+
+void Session::Retry(EventKind kind, std::string_view reason)
+{
+    timer_->Cancel();
+    connection_.reset();
+    const bool wasDone = state_ == State::kDone;
+    Event event = MakeEvent(kind);
+    event.reason = reason;
+    sink_.OnEvent(event);
+    if (wasDone) {
+        state_ = State::kDone;
+        return;
+    }
+    if (policy_.reconnect <= Nanos(0)) {
+        sink_.OnEvent(MakeEvent(EventKind::kGaveUp));
+        Finish(State::kGaveUp);
+        return;
+    }
+    state_ = State::kWaiting;
+    timer_->Start(scheduler_.Now() + BackoffDelay(policy_.reconnect, attempt_++, random_));
+}
+
+void Session::Finish(State state)
+{
+    state_ = state;
+    if (onFinished_)
+        onFinished_();
+}
+
+Event Session::MakeEvent(EventKind kind) const
+{
+    Event event{};
+    event.kind = kind;
+    event.device = index_;
+    event.identity = device_.Identity();
+    event.time = scheduler_.Now();
+    event.calendarSeconds = scheduler_.CalendarSeconds();
+    return event;
+}
+
+}  // namespace mimicbox::sim

@@ -1,0 +1,77 @@
+// One device's life on its connection: connect (after a start delay), report at fixed deadlines from
+// the moment of the connection, act on what the server sends, and after a failed or lost connection
+// try again with backoff, or give up.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "tools/sim/Connection.h"
+#include "tools/sim/Device.h"
+#include "tools/sim/Event.h"
+#include "tools/sim/Random.h"
+#include "tools/sim/Scheduler.h"
+
+namespace mimicbox::sim {
+
+struct SessionPolicy {
+    Nanos reconnect{0};        // the backoff's base; 0: a failed or lost connection is final
+    uint64_t reportLimit = 0;  // reports before the device is done; 0 for no limit
+};
+
+class Session final : public ConnectionHandler {
+public:
+    // The scheduler, factory and sink are not owned and must outlive the session. `onFinished` is
+    // called once, when the device is done or gives up.
+    Session(std::size_t index, Device device, const SessionPolicy& policy, Scheduler& scheduler,
+            ConnectionFactory& connections, EventSink& sink, uint64_t seed, std::function<void()> onFinished);
+    ~Session() override;
+
+    // Connects at `at` (at once when it has passed).
+    void Start(Instant at);
+    // Ends the connection in an orderly way and stops every timer; the session does nothing more.
+    void Stop();
+
+    bool Finished() const { return state_ == State::kDone || state_ == State::kGaveUp; }
+    bool Connected() const { return state_ == State::kConnected || state_ == State::kDone; }
+    const Device& GetDevice() const { return device_; }
+
+    // ConnectionHandler
+    void OnConnected() override;
+    void OnConnectFailed(std::string_view reason) override;
+    void OnChunk(std::string_view chunk) override;
+    void OnLost(std::string_view reason) override;
+
+private:
+    enum class State { kIdle, kWaiting, kConnecting, kConnected, kDone, kGaveUp, kStopped };
+
+    void OnTimer();
+    void Connect();
+    void SendReport();
+    void ScheduleReport(Instant now);
+    void Retry(EventKind kind, std::string_view reason);
+    void Finish(State state);
+    Event MakeEvent(EventKind kind) const;
+
+    std::size_t index_;
+    Device device_;
+    SessionPolicy policy_;
+    Scheduler& scheduler_;
+    ConnectionFactory& connections_;
+    EventSink& sink_;
+    Random random_;
+    std::function<void()> onFinished_;
+    std::unique_ptr<Timer> timer_;
+    std::unique_ptr<Connection> connection_;
+    State state_ = State::kIdle;
+    int attempt_ = 0;
+    Instant connectedAt_{};
+    Instant due_{};
+    int64_t tick_ = 0;
+    uint64_t reports_ = 0;
+};
+
+}  // namespace mimicbox::sim

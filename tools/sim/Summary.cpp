@@ -1,0 +1,57 @@
+#include "tools/sim/Summary.h"
+
+#include <cstdlib>
+
+namespace mimicbox::sim {
+
+Summary::Summary(const std::vector<DeviceIdentity>& devices)
+{
+    devices_.resize(devices.size());
+    for (std::size_t i = 0; i < devices.size(); ++i)
+        devices_[i].identity = devices[i];
+}
+
+void Summary::OnEvent(const Event& event)
+{
+    if (event.device >= devices_.size())
+        return;
+    DeviceStats& stats = devices_[event.device];
+    switch (event.kind) {
+    case EventKind::kConnected:
+        ++stats.connects;
+        stats.hasLastSent = false;
+        break;
+    case EventKind::kSent: OnSent(stats, event); break;
+    case EventKind::kReceived:
+        stats.commands += event.read ? 1 : 0;
+        stats.toggles += event.toggled ? 1 : 0;
+        break;
+    case EventKind::kGaveUp:
+        stats.gaveUp = true;
+        gaveUp_ = true;
+        break;
+    default: break;
+    }
+}
+
+void Summary::OnSent(DeviceStats& stats, const Event& event)
+{
+    ++stats.reports;
+    ++reports_;
+    const uint64_t missed = static_cast<uint64_t>(event.skipped) + (event.missed ? 1 : 0);
+    stats.missed += missed;
+    missed_ += missed;
+    stats.lateness.Add(event.lateness);
+    lateness_.Add(event.lateness);
+    if (stats.hasLastSent) {
+        const Nanos interval = event.time - stats.lastSent;
+        const Nanos period = Milliseconds(ReportPeriodMs(stats.identity.nDeviceType));
+        stats.periodDeviation.Add(interval > period ? interval - period : period - interval);
+        stats.intervalSumMs += ToMilliseconds(interval);
+        ++stats.intervals;
+    }
+    stats.lastSent = event.time;
+    stats.hasLastSent = true;
+}
+
+}  // namespace mimicbox::sim
