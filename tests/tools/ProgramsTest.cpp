@@ -151,9 +151,10 @@ TEST(ProgramsTest, DurationStopsTheRun)
 
 TEST(ProgramsTest, UsageErrorsEndWithStatusTwo)
 {
-    Subprocess bad(MIMICBOX_CLI, {"--device", "thermo:99"});
+    Subprocess bad(MIMICBOX_CLI, {"--device", "thermo:0"});
     EXPECT_EQ(bad.Wait(), 2);
-    EXPECT_THAT(bad.Errors(), HasSubstr("mimicbox-cli: bad value 'thermo:99' for --device"));
+    EXPECT_THAT(bad.Errors(), HasSubstr("mimicbox-cli: bad value 'thermo:0' for --device"));
+    EXPECT_THAT(bad.Errors(), HasSubstr("Try 'mimicbox-cli --help'."));
     Subprocess help(MIMICBOX_CLI, {"--help"});
     EXPECT_EQ(help.Wait(), 0);
     EXPECT_THAT(help.Output(), HasSubstr("Usage: mimicbox-cli"));
@@ -205,4 +206,88 @@ TEST(ProgramsTest, ServerFlagsUnreadableRecordsAndTogglesOnRequest)
     char c = 0;
     EXPECT_EQ(::recv(fd, &c, 1, 0), 0);
     ::close(fd);
+}
+
+TEST(ProgramsTest, TooFewDescriptorsEndTheRunBeforeAnyConnect)
+{
+    LoopbackServer server;
+    Subprocess cli("/bin/sh", {"-c", "ulimit -n 64 && exec \"$0\" \"$@\"", MIMICBOX_CLI, "--port",
+                               std::to_string(server.Port()), "--device", "thermo:1-1000"});
+    EXPECT_EQ(cli.Wait(), 2);
+    EXPECT_THAT(cli.Errors(), HasSubstr("mimicbox-cli: 1032 descriptors are needed, but the limit is 64"));
+    EXPECT_FALSE(server.Accept(200ms));
+}
+
+TEST(ProgramsTest, SourceAddressesAreUsedAndUnknownOnesRefused)
+{
+    Subprocess unknown(MIMICBOX_CLI, {"--device", "relay:1001", "--source", "192.0.2.1"});
+    EXPECT_EQ(unknown.Wait(), 2);
+    EXPECT_THAT(unknown.Errors(), HasSubstr("cannot use 192.0.2.1 as a source address: Cannot assign requested address"));
+
+    const unsigned port = ClosedPort();
+    Subprocess server(MIMICBOX_SERVER, {"--port", std::to_string(port)});
+    ASSERT_TRUE(server.WaitForOutput("listening"));
+    Subprocess cli(MIMICBOX_CLI, {"--port", std::to_string(port), "--device", "relay:1001", "--device", "relay:1002",
+                                  "--source", "127.0.0.2", "--source", "127.0.0.3", "--reports", "1", "--quiet"});
+    EXPECT_EQ(cli.Wait(), 0);
+    EXPECT_TRUE(server.WaitForOutput("127.0.0.2:"));
+    EXPECT_TRUE(server.WaitForOutput("127.0.0.3:"));
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.Wait(), 0);
+}
+
+TEST(ProgramsTest, AServerThatNeverReadsHoldsNothingUp)
+{
+    LoopbackServer server;
+    const auto start = std::chrono::steady_clock::now();
+    Subprocess cli = Cli(server.Port(), {"--device", "relay:1001", "--device", "thermo:1", "--duration", "1.5", "--quiet"});
+    ASSERT_TRUE(server.Accept());
+    EXPECT_EQ(cli.Wait(), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+}
+
+TEST(ProgramsTest, TwoThousandDevicesAgainstTheReferenceServer)
+{
+    const unsigned port = ClosedPort();
+    Subprocess server(MIMICBOX_SERVER, {"--port", std::to_string(port), "--quiet", "--stats"});
+    ASSERT_TRUE(server.WaitForOutput("listening"));
+    Subprocess cli(MIMICBOX_CLI, {"--port", std::to_string(port), "--device", "thermo:1-1000", "--device",
+                                  "relay:1001-2000", "--ramp-up", "0.5", "--reports", "2", "--quiet"});
+    EXPECT_EQ(cli.Wait(20000ms), 0);
+    EXPECT_THAT(cli.Output(), HasSubstr("2000 devices: 4000 reports"));
+    EXPECT_THAT(cli.Output(), HasSubstr("relay:2000: 2 reports"));
+    EXPECT_TRUE(server.WaitForOutput("stats: devices "));
+    EXPECT_THAT(server.Output(), ::testing::Not(HasSubstr("unreadable record")));
+    server.Signal(SIGINT);
+    EXPECT_EQ(server.Wait(), 0);
+}
+
+TEST(ProgramsTest, ServerOutOfDescriptorsKeepsServingOnceSomeAreFree)
+{
+    const unsigned port = ClosedPort();
+    Subprocess server("/bin/sh", {"-c", "ulimit -n 16 && exec \"$0\" \"$@\"", MIMICBOX_SERVER, "--port",
+                                  std::to_string(port)});
+    ASSERT_TRUE(server.WaitForOutput("listening"));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<int> clients;
+    for (int i = 0; i < 24; ++i) {
+        clients.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        ASSERT_EQ(::connect(clients.back(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    }
+    for (int i = 0; i < 50 && server.Errors().find("cannot accept") == std::string::npos; ++i)
+        server.WaitForOutput("\x01", 100ms);
+    EXPECT_THAT(server.Errors(), HasSubstr("cannot accept: Too many open files; trying again"));
+    for (int fd : clients)
+        ::close(fd);
+    const int late = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::connect(late, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const std::string report = std::string("TolvarkControl: 8, 1009, 4, 0, 0, 1, 10;1765000000, 0, 0;") + '\0';
+    ASSERT_EQ(::send(late, report.data(), report.size(), 0), static_cast<ssize_t>(report.size()));
+    EXPECT_TRUE(server.WaitForOutput("Relay-Box 1009"));
+    ::close(late);
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.Wait(), 0);
 }

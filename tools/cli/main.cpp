@@ -1,26 +1,93 @@
 // mimicbox-cli: simulated devices without a window, for scripts and CI.
+#include <asio/io_context.hpp>
 #include <cstdio>
+#include <random>
 #include <string>
 
-#include "tools/EventLoop.h"
-#include "tools/cli/RunOptions.h"
-#include "tools/cli/Runner.h"
+#include "tools/cli/CliOptions.h"
+#include "tools/io/AsioConnection.h"
+#include "tools/io/AsioScheduler.h"
+#include "tools/io/DescriptorLimit.h"
+#include "tools/io/StopSignals.h"
+#include "tools/report/FanOut.h"
+#include "tools/report/SummaryText.h"
+#include "tools/report/TextSink.h"
+#include "tools/sim/Plant.h"
+#include "tools/sim/Summary.h"
+
+namespace {
+
+using namespace mimicbox;
+
+// Descriptors beside the devices' sockets: standard streams, the loop's own, a lookup.
+constexpr std::size_t kSpareDescriptors = 32;
+
+int UsageError(const std::string& error)
+{
+    std::fprintf(stderr, "mimicbox-cli: %s\nTry 'mimicbox-cli --help'.\n", error.c_str());
+    return 2;
+}
+
+bool ReadSources(asio::io_context& context, const std::vector<std::string>& texts,
+                 std::vector<asio::ip::address_v4>& sources, std::string& error)
+{
+    for (const std::string& text : texts) {
+        std::error_code ignored;
+        sources.push_back(asio::ip::make_address_v4(text, ignored));
+        if (!io::CheckSourceAddress(context, sources.back(), error))
+            return false;
+    }
+    return true;
+}
+
+int Run(cli::CliOptions& options)
+{
+    std::string error;
+    if (!io::RaiseDescriptorLimit(options.plant.devices.size() + kSpareDescriptors, error)) {
+        std::fprintf(stderr, "mimicbox-cli: %s\n", error.c_str());
+        return 2;
+    }
+    asio::io_context context(1);
+    std::vector<asio::ip::address_v4> sources;
+    if (!ReadSources(context, options.sources, sources, error))
+        return UsageError(error);
+
+    io::AsioScheduler scheduler(context);
+    io::AsioNetwork network(context, options.server, options.port, sources);
+    sim::Summary summary(options.plant.devices);
+    report::TextSink text(stdout, stderr, options.server + ":" + std::to_string(options.port), options.quiet);
+    report::FanOut sinks;
+    sinks.Add(summary);
+    sinks.Add(text);
+    options.plant.seed = std::random_device{}();
+    sim::Plant plant(options.plant, scheduler, network, sinks);
+
+    io::StopSignals signals(context, [&] { context.stop(); });
+    plant.Start([&] { context.stop(); });
+    context.run();
+    // Close every connection, and give the closes a moment to go out.
+    plant.Stop();
+    signals.Cancel();
+    context.restart();
+    context.run_for(std::chrono::milliseconds(500));
+    report::WriteSummary(summary, stdout);
+    std::fflush(stdout);
+    return summary.AnyGaveUp() ? 1 : 0;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
     // Lines reach a pipe (tee, a test) as they are printed.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    mimicbox::RunOptions options;
-    std::string strError;
-    if (!mimicbox::ParseRunOptions(argc - 1, argv + 1, options, strError)) {
-        std::fprintf(stderr, "mimicbox-cli: %s\nTry 'mimicbox-cli --help'.\n", strError.c_str());
-        return 2;
-    }
-    if (options.bHelp) {
-        std::fputs(mimicbox::RunUsage().c_str(), stdout);
+    cli::CliOptions options;
+    std::string error;
+    if (!cli::ParseCliOptions(argc - 1, argv + 1, options, error))
+        return UsageError(error);
+    if (options.help) {
+        std::fputs(cli::CliUsage().c_str(), stdout);
         return 0;
     }
-    mimicbox::EventLoop loop;
-    mimicbox::Runner runner(options, loop, stdout, stderr);
-    return runner.Run();
+    return Run(options);
 }

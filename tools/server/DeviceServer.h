@@ -1,59 +1,67 @@
-// The reference device server: it listens, accepts any number of devices, decodes what they send
-// and sends them switch toggles on request.
+// The reference device server: it accepts any number of devices, decodes what they send, counts it,
+// and sends switch toggles on request or on a timer.
 #pragma once
 
+#include <asio/io_context.hpp>
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
-#include "tools/EventLoop.h"
+#include "tools/io/Listener.h"
+#include "tools/io/ServerSession.h"
 #include "tools/server/ServerOptions.h"
+#include "tools/server/ServerStats.h"
+#include "tools/sim/Scheduler.h"
 
-namespace mimicbox {
+namespace mimicbox::server {
 
-class DeviceServer {
+class DeviceServer : public io::ServerSessionHandler {
 public:
-    // Prints on `out` and `err`, which are not owned.
-    DeviceServer(const ServerOptions& options, EventLoop& loop, std::FILE* out, std::FILE* err);
-    ~DeviceServer();
+    // Prints on `out` and `err`, which are not owned; the context and scheduler must outlive it.
+    DeviceServer(const ServerOptions& options, asio::io_context& context, sim::Scheduler& scheduler, std::FILE* out,
+                 std::FILE* err);
+    ~DeviceServer() override;
 
-    // Starts listening; false with a message when the address cannot be bound.
-    bool Listen(std::string& strError);
-    // Takes typed commands from fd (the terminal) until it ends.
-    void ReadCommandsFrom(int fd);
+    // Starts listening; false with a message when the address cannot be listened on.
+    bool Listen(std::string& error);
     // One typed command: "t SERIAL", "t", "l", "q".
     void OnCommand(std::string_view line);
-    // Sends a toggle to every device with the serial, or to every Relay-Box when nSerial is 0.
+    // Sends a toggle to every device with the serial, or to every Relay-Box when serial is 0.
     // Returns the number of devices it went to.
-    int Toggle(int32_t nSerial);
-    // Closes every connection and the listener; the loop ends.
+    int Toggle(int32_t serial);
+    // Closes every connection and the listener, and stops the loop.
     void Stop();
 
+    // io::ServerSessionHandler
+    void OnRecord(io::ServerSession& session, std::string_view record) override;
+    void OnOverflow(io::ServerSession& session, std::size_t dropped) override;
+    void OnClosed(io::ServerSession& session, std::string_view reason) override;
+
 private:
-    struct Client {
-        std::string strPeer;
-        std::string strPending;
-        int32_t nDeviceType = 0;
-        int32_t nSerial = 0;
-    };
+    void OnAccepted(asio::ip::tcp::socket socket);
+    void Print(std::FILE* stream, const std::string& peer, const std::string& text);
+    void List();
+    void OnToggleTimer();
+    void OnStatsTimer();
 
-    void OnAccept();
-    void OnClientReadable(int fd);
-    void OnRecord(Client& client, std::string_view record);
-    void CloseClient(int fd, const char* pszWhy);
-    void ScheduleToggle(long nTick);
-
-    ServerOptions m_options;
-    EventLoop& m_loop;
-    std::FILE* m_out;
-    std::FILE* m_err;
-    int m_listener = -1;
-    int m_commandFd = -1;
-    std::string m_strCommand;
-    std::map<int, Client> m_clients;
-    EventLoop::Clock::time_point m_start;
+    ServerOptions options_;
+    asio::io_context& context_;
+    sim::Scheduler& scheduler_;
+    std::FILE* out_;
+    std::FILE* err_;
+    io::Listener listener_;
+    std::shared_ptr<io::SharedReadBuffer> buffer_;
+    std::map<io::ServerSession*, std::shared_ptr<io::ServerSession>> sessions_;
+    std::unique_ptr<sim::Timer> toggleTimer_;
+    std::unique_ptr<sim::Timer> statsTimer_;
+    sim::Instant start_{};
+    int64_t toggleTick_ = 0;
+    int64_t statsTick_ = 0;
+    ServerStats stats_;
+    bool stopped_ = false;
 };
 
-}  // namespace mimicbox
+}  // namespace mimicbox::server

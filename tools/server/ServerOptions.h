@@ -1,21 +1,23 @@
-// The command line of mimicbox-server.
+// The command line of mimicbox-server, read with CLI11.
 #pragma once
 
 #include <string>
 
-namespace mimicbox {
+namespace mimicbox::server {
 
 struct ServerOptions {
-    std::string strListen = "127.0.0.1";
-    unsigned nPort = 54741;
-    double fToggleEverySeconds = 0;  // 0: toggles only on request
-    bool bQuiet = false;
-    bool bHelp = false;
+    std::string listen = "127.0.0.1";
+    unsigned port = 54741;
+    double toggleEverySeconds = 0;  // 0: toggles only on request
+    bool quiet = false;
+    bool stats = false;
+    bool help = false;
 };
 
-// Reads the arguments after the program name; false with a message on a usage error.
-bool ParseServerOptions(int argc, const char* const* argv, ServerOptions& options, std::string& strError);
+// Reads the arguments after the program name; false with a message that names the argument on a
+// usage error, for which the caller exits with status 2.
+bool ParseServerOptions(int argc, const char* const* argv, ServerOptions& options, std::string& error);
 
 std::string ServerUsage();
 
-}  // namespace mimicbox
+}  // namespace mimicbox::server

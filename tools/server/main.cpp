@@ -1,34 +1,42 @@
 // mimicbox-server: a reference device server for trying Mimicbox and for tests.
-#include <unistd.h>
-
+#include <asio/io_context.hpp>
 #include <cstdio>
 #include <string>
+#include <unistd.h>
 
-#include "tools/EventLoop.h"
+#include "tools/io/AsioScheduler.h"
+#include "tools/io/DescriptorLimit.h"
+#include "tools/io/LineReader.h"
+#include "tools/io/StopSignals.h"
 #include "tools/server/DeviceServer.h"
 #include "tools/server/ServerOptions.h"
 
 int main(int argc, char* argv[])
 {
+    using namespace mimicbox;
     // Lines reach a pipe (tee, a test) as they are printed.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    mimicbox::ServerOptions options;
-    std::string strError;
-    if (!mimicbox::ParseServerOptions(argc - 1, argv + 1, options, strError)) {
-        std::fprintf(stderr, "mimicbox-server: %s\nTry 'mimicbox-server --help'.\n", strError.c_str());
+    server::ServerOptions options;
+    std::string error;
+    if (!server::ParseServerOptions(argc - 1, argv + 1, options, error)) {
+        std::fprintf(stderr, "mimicbox-server: %s\nTry 'mimicbox-server --help'.\n", error.c_str());
         return 2;
     }
-    if (options.bHelp) {
-        std::fputs(mimicbox::ServerUsage().c_str(), stdout);
+    if (options.help) {
+        std::fputs(server::ServerUsage().c_str(), stdout);
         return 0;
     }
-    mimicbox::EventLoop loop;
-    mimicbox::DeviceServer server(options, loop, stdout, stderr);
-    if (!server.Listen(strError)) {
-        std::fprintf(stderr, "mimicbox-server: %s\n", strError.c_str());
+    // As many devices as the system lets one process hold; the listener copes when that runs out.
+    io::RaiseDescriptorLimit(0, error);
+    asio::io_context context(1);
+    io::AsioScheduler scheduler(context);
+    server::DeviceServer deviceServer(options, context, scheduler, stdout, stderr);
+    if (!deviceServer.Listen(error)) {
+        std::fprintf(stderr, "mimicbox-server: %s\n", error.c_str());
         return 1;
     }
-    server.ReadCommandsFrom(STDIN_FILENO);
-    loop.Run();
+    io::StopSignals signals(context, [&] { deviceServer.Stop(); });
+    io::LineReader commands(context, STDIN_FILENO, [&](const std::string& line) { deviceServer.OnCommand(line); });
+    context.run();
     return 0;
 }

@@ -25,7 +25,7 @@ struct Event {
     std::size_t device;  // the device's number in the run
     DeviceIdentity identity;
     Instant time;               // on the run's monotonic clock
-    int64_t calendarSeconds;    // the calendar at that moment
+    int64_t calendarMillis;     // the calendar at that moment, in milliseconds since 1970
     std::string_view record;    // sent or received, without its NUL
     std::string_view reason;    // for kConnectFailed and kLost
     Instant scheduled{};        // kSent: the report's deadline

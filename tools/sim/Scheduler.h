@@ -28,8 +28,12 @@ public:
     virtual std::unique_ptr<Timer> CreateTimer(std::function<void()> onDue) = 0;
     // The monotonic clock of the run.
     virtual Instant Now() const = 0;
-    // The calendar: seconds since 1970, the clock value reports carry.
-    virtual int64_t CalendarSeconds() const = 0;
+    // The calendar in milliseconds since 1970; reports carry its whole seconds.
+    virtual int64_t CalendarMillis() const = 0;
+    int64_t CalendarSeconds() const { return FloorDiv(CalendarMillis(), 1000); }
+
+private:
+    static int64_t FloorDiv(int64_t a, int64_t b) { return a / b - (a % b < 0 ? 1 : 0); }
 };
 
 }  // namespace mimicbox::sim

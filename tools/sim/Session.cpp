@@ -93,11 +93,9 @@ void Session::SendReport()
 {
     const Instant now = scheduler_.Now();
     const Nanos period = device_.Period();
-    const int64_t calendar = scheduler_.CalendarSeconds();
-    const std::string text = device_.NextReport(calendar);
     Event event = MakeEvent(EventKind::kSent);
     event.time = now;
-    event.calendarSeconds = calendar;
+    const std::string text = device_.NextReport(scheduler_.CalendarSeconds());
     event.record = text;
     event.scheduled = due_;
     event.lateness = now - due_;
@@ -180,7 +178,7 @@ Event Session::MakeEvent(EventKind kind) const
     event.device = index_;
     event.identity = device_.Identity();
     event.time = scheduler_.Now();
-    event.calendarSeconds = scheduler_.CalendarSeconds();
+    event.calendarMillis = scheduler_.CalendarMillis();
     return event;
 }
 

@@ -55,9 +55,9 @@ std::unique_ptr<sim::Timer> ManualScheduler::CreateTimer(std::function<void()> o
     return std::make_unique<ManualTimer>(*this, std::move(onDue));
 }
 
-int64_t ManualScheduler::CalendarSeconds() const
+int64_t ManualScheduler::CalendarMillis() const
 {
-    return calendarBase_ + std::chrono::duration_cast<std::chrono::seconds>(now_ - start_).count();
+    return calendarBase_ + std::chrono::duration_cast<std::chrono::milliseconds>(now_ - start_).count();
 }
 
 }  // namespace mimicbox::testing

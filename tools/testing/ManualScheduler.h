@@ -21,12 +21,12 @@ public:
     // Moves the clocks on without running any timer, as a loop held up by other work would; the
     // next Advance runs the overdue timers late.
     void Stall(sim::Nanos duration) { now_ += duration; }
-    void SetCalendarSeconds(int64_t seconds) { calendarBase_ = seconds; }
+    void SetCalendarSeconds(int64_t seconds) { calendarBase_ = seconds * 1000; }
     std::size_t PendingTimers() const { return queue_.size(); }
 
     std::unique_ptr<sim::Timer> CreateTimer(std::function<void()> onDue) override;
     sim::Instant Now() const override { return now_; }
-    int64_t CalendarSeconds() const override;
+    int64_t CalendarMillis() const override;
 
 private:
     class ManualTimer;
@@ -36,7 +36,7 @@ private:
     Queue queue_;
     sim::Instant start_{std::chrono::hours(1)};
     sim::Instant now_{std::chrono::hours(1)};
-    int64_t calendarBase_ = 1765000000;
+    int64_t calendarBase_ = 1765000000000;
     uint64_t sequence_ = 0;
 };
 

@@ -1,10 +1,9 @@
-#include "tools/Terminal.h"
+#include "tools/report/Text.h"
 
-#include <chrono>
 #include <cstdio>
 #include <ctime>
 
-namespace mimicbox {
+namespace mimicbox::report {
 
 std::string EscapeBytes(std::string_view bytes)
 {
@@ -25,28 +24,33 @@ std::string EscapeBytes(std::string_view bytes)
     return text;
 }
 
-std::string TimestampNow()
+std::string LocalTimestamp(int64_t calendarMillis)
 {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    const auto seconds = static_cast<std::time_t>(calendarMillis / 1000);
     std::tm local{};
     ::localtime_r(&seconds, &local);
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
-                  static_cast<int>(ms));
+                  static_cast<int>(calendarMillis % 1000));
     return text;
 }
 
-std::string UtcTime(int64_t nSeconds)
+std::string UtcTime(int64_t seconds)
 {
-    const std::time_t seconds = static_cast<std::time_t>(nSeconds);
+    const auto time = static_cast<std::time_t>(seconds);
     std::tm utc{};
-    if (!::gmtime_r(&seconds, &utc))
+    if (!::gmtime_r(&time, &utc))
         return "?";
     char text[40];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
     return text;
 }
 
-}  // namespace mimicbox
+std::string FormatMs(double milliseconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f ms", milliseconds);
+    return text;
+}
+
+}  // namespace mimicbox::report

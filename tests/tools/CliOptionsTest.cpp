@@ -1,0 +1,119 @@
+#include "tools/cli/CliOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace mimicbox;
+using namespace mimicbox::cli;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool Parse(std::vector<const char*> args, CliOptions& options, std::string& error)
+{
+    return ParseCliOptions(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+}  // namespace
+
+TEST(CliOptionsTest, DevicesAndSettingsAreRead)
+{
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--device", "relay:1005", "--device", "thermo:3", "--device", "relay:7", "--server", "host",
+                       "--port", "6000", "--temperature", "21.5", "--step", "down-fast", "--reports", "10",
+                       "--duration", "2.5", "--reconnect", "1", "--ramp-up", "4", "--source", "127.0.0.2", "--quiet"},
+                      options, error))
+        << error;
+    ASSERT_EQ(options.plant.devices.size(), 3u);
+    EXPECT_EQ(options.plant.devices[0], (DeviceIdentity{TYPE_RELAY, 1005}));
+    EXPECT_EQ(options.plant.devices[1], (DeviceIdentity{TYPE_THERMO, 3}));
+    EXPECT_EQ(options.plant.devices[2], (DeviceIdentity{TYPE_RELAY, 1007}));
+    EXPECT_EQ(options.server, "host");
+    EXPECT_EQ(options.port, 6000u);
+    EXPECT_EQ(options.plant.temperatureText, "21.5");
+    EXPECT_EQ(options.plant.stepMode, STEP_DOWN_FAST);
+    EXPECT_EQ(options.plant.policy.reportLimit, 10u);
+    EXPECT_EQ(options.plant.duration, 2500ms);
+    EXPECT_EQ(options.plant.policy.reconnect, 1s);
+    EXPECT_EQ(options.plant.rampUp, 4s);
+    EXPECT_EQ(options.sources, std::vector<std::string>{"127.0.0.2"});
+    EXPECT_TRUE(options.quiet);
+}
+
+TEST(CliOptionsTest, AllMeansThirtyTwoDistinctDevices)
+{
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--all"}, options, error));
+    ASSERT_EQ(options.plant.devices.size(), 32u);
+    EXPECT_EQ(options.plant.devices.front(), (DeviceIdentity{TYPE_THERMO, 1}));
+    EXPECT_EQ(options.plant.devices.back(), (DeviceIdentity{TYPE_RELAY, 1016}));
+    EXPECT_EQ(options.port, 54741u);
+    EXPECT_EQ(options.server, "127.0.0.1");
+}
+
+TEST(CliOptionsTest, RangesAndShardsPickTheDevicesOfThisProcess)
+{
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--device", "thermo:1-5000", "--device", "relay:1001-6000", "--shard", "2/4"}, options, error))
+        << error;
+    ASSERT_EQ(options.plant.devices.size(), 2500u);
+    EXPECT_EQ(options.plant.devices.front(), (DeviceIdentity{TYPE_RELAY, 1001}));
+    EXPECT_EQ(options.plant.devices.back(), (DeviceIdentity{TYPE_RELAY, 3500}));
+}
+
+TEST(CliOptionsTest, UsageErrorsNameTheirArgument)
+{
+    struct Row {
+        std::vector<const char*> args;
+        const char* error;
+    };
+    const Row rows[] = {
+        {{}, "no device given (--device MODEL:SERIALS or --all)"},
+        {{"--device", "thermo:0"}, "bad value 'thermo:0' for --device (serials are whole numbers from 1 to 2147483647)"},
+        {{"--device", "thermo:1-2147483648"},
+         "bad value 'thermo:1-2147483648' for --device (serials are whole numbers from 1 to 2147483647)"},
+        {{"--device", "thermo:9-3"}, "bad value 'thermo:9-3' for --device (the range runs backwards)"},
+        {{"--device", "toaster:1"}, "bad value 'toaster:1' for --device (the model is thermo or relay)"},
+        {{"--device", "relay:5", "--device", "relay:1005"}, "device relay:1005 given twice"},
+        {{"--device", "thermo:1-100", "--device", "thermo:50-60"}, "device thermo:50 given twice"},
+        {{"--all", "--device", "thermo:1"}, "--all and --device exclude each other"},
+        {{"--all", "--shard", "3/2"}, "bad value '3/2' for --shard (N runs from 1 to 1000000, and K from 0 to N - 1)"},
+        {{"--all", "--shard", "0/0"}, "bad value '0/0' for --shard (N runs from 1 to 1000000, and K from 0 to N - 1)"},
+        {{"--device", "thermo:1-2000000"},
+         "2000000 devices in 1 shards are too many for one process: at most 1000000 each (--shard K/N)"},
+        {{"--all", "--port", "0"}, "bad value '0' for --port (1 to 65535)"},
+        {{"--all", "--port", "65536"}, "bad value '65536' for --port (1 to 65535)"},
+        {{"--all", "--source", "localhost"}, "bad value 'localhost' for --source (an IPv4 address of this machine)"},
+        {{"--all", "--temperature", "150.01"}, "bad value '150.01' for --temperature (a number from -30 to 150)"},
+        {{"--all", "--temperature", "21,5"}, "bad value '21,5' for --temperature (a number from -30 to 150)"},
+        {{"--all", "--step", "sideways"}, "bad value 'sideways' for --step (none, up, up-fast, down or down-fast)"},
+        {{"--all", "--reports", "0"}, "bad value '0' for --reports (a whole number from 1)"},
+        {{"--all", "--duration", "-1"}, "bad value '-1' for --duration (a number of seconds above 0)"},
+        {{"--all", "--reconnect", "nan"}, "bad value 'nan' for --reconnect (a number of seconds above 0)"},
+        {{"--all", "--ramp-up", "inf"}, "bad value 'inf' for --ramp-up (a number of seconds, 0 or more)"},
+        {{"--all", "--port"}, "--port needs a value"},
+        {{"--all", "--verbose"}, "unknown option '--verbose'"},
+        {{"--all", "stray"}, "unexpected argument 'stray'"},
+    };
+    for (const Row& row : rows) {
+        CliOptions options;
+        std::string error;
+        EXPECT_FALSE(Parse(row.args, options, error)) << row.error;
+        EXPECT_EQ(error, row.error);
+    }
+}
+
+TEST(CliOptionsTest, HelpNeedsNothingElseAndDescribesEveryOption)
+{
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--help"}, options, error));
+    EXPECT_TRUE(options.help);
+    for (const char* option : {"--device", "--all", "--shard", "--server", "--port", "--source", "--ramp-up",
+                               "--reconnect", "--temperature", "--step", "--reports", "--duration", "--quiet", "--help"})
+        EXPECT_NE(CliUsage().find(option), std::string::npos) << option;
+}

@@ -1,0 +1,225 @@
+#include "tools/cli/CliOptions.h"
+
+#include <CLI/CLI.hpp>
+#include <arpa/inet.h>
+#include <charconv>
+#include <cmath>
+
+#include "core/NumberText.h"
+#include "tools/report/UsageError.h"
+#include "tools/sim/DeviceRange.h"
+
+namespace mimicbox::cli {
+
+namespace {
+
+// The options as typed; every value is checked after CLI11 has split the line.
+struct Typed {
+    std::vector<std::string> devices;
+    bool all = false;
+    std::string server = "127.0.0.1";
+    std::string port = "54741";
+    std::string reconnect;
+    std::vector<std::string> sources;
+    std::string temperature = "0";
+    std::string step = "none";
+    std::string reports;
+    std::string duration;
+    std::string rampUp;
+    std::string shard = "0/1";
+    bool quiet = false;
+    bool help = false;
+};
+
+constexpr const char* kDescription =
+    "Simulates Thermo-Box and Relay-Box devices without a window: each device connects to the device\n"
+    "server on its own TCP connection and sends the records the Mimicbox dialog would send.";
+
+constexpr const char* kFooter =
+    "Thermo-Boxes report every 1500 ms, Relay-Boxes every 500 ms, at fixed deadlines from the moment they\n"
+    "connect. A Relay-Box flips its switch on every switch-toggle record the server sends. Ctrl-C or\n"
+    "SIGTERM stops all devices and closes their connections. On exit a summary per device is printed,\n"
+    "with the lateness of its reports (send time minus deadline) and its missed ticks (reports more than\n"
+    "half a period late, and deadlines skipped).\n\n"
+    "Exit status: 0 on success, 1 when a connection failed or was lost, 2 on a usage error.";
+
+void Describe(CLI::App& app, Typed& typed)
+{
+    using CLI::MultiOptionPolicy;
+    const auto last = MultiOptionPolicy::TakeLast;
+    app.set_help_flag();
+    app.add_option("--device", typed.devices,
+                   "thermo:N or relay:N, any serial from 1 to 2147483647, or a range such as thermo:1-5000 or "
+                   "relay:1001-6000 (relay:1 to relay:16 mean relay:1001 to relay:1016); may be given many times")
+        ->type_name("MODEL:SERIALS")->allow_extra_args(false)->group("Devices");
+    app.add_flag("--all", typed.all, "the dialog's 32 devices")->group("Devices");
+    app.add_option("--shard", typed.shard,
+                   "run only slice K of N equal slices of the devices, K counted from 0 (default 0/1)")
+        ->type_name("K/N")->multi_option_policy(last)->group("Devices");
+    app.add_option("--server", typed.server, "host name or IPv4 address of the device server (default 127.0.0.1)")
+        ->type_name("HOST")->multi_option_policy(last)->group("Connection");
+    app.add_option("--port", typed.port, "its TCP port (default 54741)")->type_name("N")->multi_option_policy(last)->group("Connection");
+    app.add_option("--source", typed.sources,
+                   "connect from this local IPv4 address; given many times, the devices take turns, so that one "
+                   "machine can open more connections than one address has ports")
+        ->type_name("ADDRESS")->allow_extra_args(false)->group("Connection");
+    app.add_option("--ramp-up", typed.rampUp, "spread the devices' connects evenly over SECONDS (default 0)")
+        ->type_name("SECONDS")->multi_option_policy(last)->group("Connection");
+    app.add_option("--reconnect", typed.reconnect,
+                   "after a failed or lost connection, try again after a random wait of up to SECONDS, doubling "
+                   "the window on each failure up to 30 s, instead of ending that device with exit status 1")
+        ->type_name("SECONDS")->multi_option_policy(last)->group("Connection");
+    app.add_option("--temperature", typed.temperature, "starting temperature, -30 to 150 (default 0)")
+        ->type_name("T")->multi_option_policy(last)->group("Thermo-Box");
+    app.add_option("--step", typed.step,
+                   "change per report: none (default), up (+0.01), up-fast (+0.1), down (-0.01), down-fast (-0.1); "
+                   "the temperature stays within -30 to 150")
+        ->type_name("MODE")->multi_option_policy(last)->group("Thermo-Box");
+    app.add_option("--reports", typed.reports, "stop once every device has sent N reports")
+        ->type_name("N")->multi_option_policy(last)->group("Running");
+    app.add_option("--duration", typed.duration, "stop after SECONDS")->type_name("SECONDS")->multi_option_policy(last)->group("Running");
+    app.add_flag("--quiet,-q", typed.quiet, "do not print the records sent and received")->group("Running");
+    app.add_flag("--help,-h", typed.help, "show this text")->group("Running");
+    app.footer(kFooter);
+}
+
+bool Fail(std::string& error, const std::string& value, const char* option, const char* expected)
+{
+    error = "bad value '" + value + "' for " + option + " (" + expected + ")";
+    return false;
+}
+
+bool ParseSeconds(const std::string& text, bool allowZero, double& seconds)
+{
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    return result.ec == std::errc{} && result.ptr == text.data() + text.size() && std::isfinite(seconds) &&
+           (seconds > 0 || (allowZero && seconds == 0)) && seconds < 1e9;
+}
+
+bool ParseWhole(const std::string& text, long long low, long long high, long long& value)
+{
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    return result.ec == std::errc{} && result.ptr == text.data() + text.size() && value >= low && value <= high;
+}
+
+bool ParseStep(const std::string& text, int& stepMode)
+{
+    const std::pair<const char*, int> steps[] = {
+        {"none", STEP_NONE}, {"up", STEP_UP}, {"up-fast", STEP_UP_FAST}, {"down", STEP_DOWN}, {"down-fast", STEP_DOWN_FAST},
+    };
+    for (const auto& [name, mode] : steps) {
+        if (text == name) {
+            stepMode = mode;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ReadDevices(const Typed& typed, CliOptions& options, std::string& error)
+{
+    if (typed.all && !typed.devices.empty()) {
+        error = "--all and --device exclude each other";
+        return false;
+    }
+    std::vector<sim::DeviceRange> ranges = typed.all ? sim::AllDialogDevices() : std::vector<sim::DeviceRange>{};
+    for (const std::string& text : typed.devices) {
+        sim::DeviceRange range;
+        std::string reason;
+        if (!sim::ParseDeviceRange(text, range, reason))
+            return Fail(error, text, "--device", reason.c_str());
+        ranges.push_back(range);
+    }
+    if (ranges.empty()) {
+        error = "no device given (--device MODEL:SERIALS or --all)";
+        return false;
+    }
+    if (!sim::CheckNoOverlap(ranges, error))
+        return false;
+    std::size_t index = 0;
+    std::size_t count = 1;
+    std::string reason;
+    if (!sim::ParseShard(typed.shard, index, count, reason))
+        return Fail(error, typed.shard, "--shard", reason.c_str());
+    const std::size_t total = sim::CountDevices(ranges);
+    if (total / count > sim::kMaxDevicesPerProcess) {
+        error = std::to_string(total) + " devices in " + std::to_string(count) +
+                " shards are too many for one process: at most 1000000 each (--shard K/N)";
+        return false;
+    }
+    options.plant.devices = sim::ShardDevices(ranges, index, count);
+    return true;
+}
+
+bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
+{
+    long long number = 0;
+    double seconds = 0;
+    float temperature = 0;
+    if (typed.server.empty())
+        return Fail(error, typed.server, "--server", "a host name or IPv4 address");
+    options.server = typed.server;
+    if (!ParseWhole(typed.port, 1, 65535, number))
+        return Fail(error, typed.port, "--port", "1 to 65535");
+    options.port = static_cast<unsigned>(number);
+    for (const std::string& source : typed.sources) {
+        in_addr address{};
+        if (::inet_pton(AF_INET, source.c_str(), &address) != 1)
+            return Fail(error, source, "--source", "an IPv4 address of this machine");
+    }
+    options.sources = typed.sources;
+    if (!ParseFloat(typed.temperature, temperature) || !IsTemperatureInRange(temperature))
+        return Fail(error, typed.temperature, "--temperature", "a number from -30 to 150");
+    options.plant.temperatureText = typed.temperature;
+    if (!ParseStep(typed.step, options.plant.stepMode))
+        return Fail(error, typed.step, "--step", "none, up, up-fast, down or down-fast");
+    if (!typed.reports.empty() && !ParseWhole(typed.reports, 1, INT64_MAX, number))
+        return Fail(error, typed.reports, "--reports", "a whole number from 1");
+    options.plant.policy.reportLimit = typed.reports.empty() ? 0 : static_cast<uint64_t>(number);
+    const std::pair<const std::string*, sim::Nanos*> durations[] = {
+        {&typed.duration, &options.plant.duration}, {&typed.reconnect, &options.plant.policy.reconnect}};
+    for (const auto& [text, target] : durations) {
+        if (text->empty())
+            continue;
+        if (!ParseSeconds(*text, false, seconds))
+            return Fail(error, *text, text == &typed.duration ? "--duration" : "--reconnect", "a number of seconds above 0");
+        *target = sim::Seconds(seconds);
+    }
+    if (!typed.rampUp.empty() && !ParseSeconds(typed.rampUp, true, seconds))
+        return Fail(error, typed.rampUp, "--ramp-up", "a number of seconds, 0 or more");
+    options.plant.rampUp = typed.rampUp.empty() ? sim::Nanos(0) : sim::Seconds(seconds);
+    options.quiet = typed.quiet;
+    return true;
+}
+
+}  // namespace
+
+bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error)
+{
+    Typed typed;
+    CLI::App app(kDescription, "mimicbox-cli");
+    Describe(app, typed);
+    std::vector<std::string> args(argv, argv + argc);
+    std::reverse(args.begin(), args.end());
+    try {
+        app.parse(args);
+    } catch (const CLI::ParseError& failure) {
+        error = report::UsageErrorText(failure, app);
+        return false;
+    }
+    if (typed.help) {
+        options.help = true;
+        return true;
+    }
+    return ReadDevices(typed, options, error) && ReadSettings(typed, options, error);
+}
+
+std::string CliUsage()
+{
+    Typed typed;
+    CLI::App app(kDescription, "mimicbox-cli");
+    Describe(app, typed);
+    return app.help();
+}
+
+}  // namespace mimicbox::cli

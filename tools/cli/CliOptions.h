@@ -1,0 +1,27 @@
+// The command line of mimicbox-cli, read with CLI11 into the plant to run and how to show it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/sim/Plant.h"
+
+namespace mimicbox::cli {
+
+struct CliOptions {
+    sim::PlantConfig plant;  // the devices of this shard and how they behave
+    std::string server = "127.0.0.1";
+    unsigned port = 54741;
+    std::vector<std::string> sources;  // dotted IPv4 addresses
+    bool quiet = false;
+    bool help = false;
+};
+
+// Reads the arguments after the program name. On a usage error returns false with a message that
+// names the argument; the caller exits with status 2.
+bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error);
+
+// The text of --help.
+std::string CliUsage();
+
+}  // namespace mimicbox::cli

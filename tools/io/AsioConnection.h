@@ -1,0 +1,44 @@
+// A device's connection on Asio: asynchronous lookup, connect (optionally from a given local
+// address), a write queue that sends at once when the socket takes it, and reads of at most 4095
+// bytes, as the dialog reads.
+#pragma once
+
+#include <asio/io_context.hpp>
+#include <asio/ip/address_v4.hpp>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/io/HostResolver.h"
+#include "tools/sim/Connection.h"
+
+namespace mimicbox::io {
+
+// What may wait unsent before a connection gives up on a server that does not read.
+constexpr std::size_t kMaxUnsent = 16384;
+
+// One read's worth of bytes; the loop's single thread lets every connection use the same one.
+using ReadBuffer = std::array<char, 4096>;
+
+class AsioNetwork : public sim::ConnectionFactory {
+public:
+    // Device i connects from sources[i % n] when sources are given. The context must outlive every
+    // connection's pending work.
+    AsioNetwork(asio::io_context& context, const std::string& host, unsigned port,
+                std::vector<asio::ip::address_v4> sources);
+
+    std::unique_ptr<sim::Connection> Create(std::size_t index, sim::ConnectionHandler& handler) override;
+
+private:
+    asio::io_context& context_;
+    std::shared_ptr<HostResolver> resolver_;
+    std::vector<asio::ip::address_v4> sources_;
+    std::shared_ptr<ReadBuffer> buffer_;
+};
+
+// False with a message when a local address cannot be used as a source (it is not one of this
+// machine's).
+bool CheckSourceAddress(asio::io_context& context, const asio::ip::address_v4& address, std::string& error);
+
+}  // namespace mimicbox::io

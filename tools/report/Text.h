@@ -1,0 +1,22 @@
+// Text for a terminal: records with their unprintable bytes escaped, and times.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace mimicbox::report {
+
+// The bytes as they would be typed: printable ASCII as is, a backslash as "\\", others as "\xNN".
+std::string EscapeBytes(std::string_view bytes);
+
+// A calendar time in milliseconds since 1970 as local "HH:MM:SS.mmm".
+std::string LocalTimestamp(int64_t calendarMillis);
+
+// A seconds count since 1970 as "YYYY-MM-DD HH:MM:SS UTC".
+std::string UtcTime(int64_t seconds);
+
+// A duration in milliseconds with two decimals: "0.42 ms".
+std::string FormatMs(double milliseconds);
+
+}  // namespace mimicbox::report

@@ -1,0 +1,35 @@
+// What the server counts for its --stats line: records and their rate, unreadable records, toggles
+// sent, and how far each device's report intervals stray from its model's period.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "tools/sim/Histogram.h"
+
+namespace mimicbox::server {
+
+class ServerStats {
+public:
+    // A readable report of the device with this type and serial arrived at `now`.
+    void OnReport(const void* session, int32_t deviceType, sim::Instant now);
+    void OnRecord() { ++records_; }
+    void OnUnreadable() { ++unreadable_; }
+    void OnToggleSent() { ++toggles_; }
+    void Forget(const void* session) { lastReport_.erase(session); }
+
+    // "devices 10000, records/s 13333.3, unreadable 0, toggles sent 0, period deviation p99 0.12 ms"
+    // for the window since the last call, which starts a new window.
+    std::string Line(std::size_t devices, sim::Nanos window);
+
+private:
+    std::unordered_map<const void*, sim::Instant> lastReport_;
+    sim::RunHistogram deviation_;
+    uint64_t records_ = 0;
+    uint64_t recordsBefore_ = 0;
+    uint64_t unreadable_ = 0;
+    uint64_t toggles_ = 0;
+};
+
+}  // namespace mimicbox::server
