@@ -21,7 +21,9 @@ CXX=clang++ cmake -S . -B build-asan -G Ninja -DMIMICBOX_WITH_QT=OFF -DMIMICBOX_
     -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" >/dev/null
 cmake --build build-asan --parallel "$jobs"
-(cd build-asan && ctest --output-on-failure --timeout 300 -E 'DoesNotAnswer' | tail -n 3)
+# Left out here: the sanitizer runtime itself needs descriptors (it probes memory through a pipe), so
+# a server run out of them reports false errors; the other builds run that test.
+(cd build-asan && ctest --output-on-failure --timeout 300 -E 'DoesNotAnswer|OutOfDescriptors' | tail -n 3)
 
 echo "== Release build and its Debian package"
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIMICBOX_WERROR=ON >/dev/null
