@@ -72,14 +72,17 @@ protected:
 TEST_F(SessionTest, ReportsLeaveAtFixedDeadlinesFromTheConnect)
 {
     Run(Devices({{TYPE_RELAY, 1005}, {TYPE_THERMO, 3}}));
-    scheduler_.Advance(3s + FakeNetwork::kConnectDelay);
+    scheduler_.Advance(3s + 1ms);
     const auto relay = recorded_.Of(EventKind::kSent, 0);
     const auto thermo = recorded_.Of(EventKind::kSent, 1);
     ASSERT_EQ(relay.size(), 6u);
     ASSERT_EQ(thermo.size(), 2u);
+    // Connected 0.2 ms past a whole millisecond: the deadlines count from the next whole one.
     const Instant connected = recorded_.Of(EventKind::kConnected, 0).at(0).event.time;
+    ASSERT_EQ(connected.time_since_epoch() % 1ms, FakeNetwork::kConnectDelay);
+    const Instant anchor = connected + 1ms - FakeNetwork::kConnectDelay;
     for (std::size_t i = 0; i < relay.size(); ++i) {
-        EXPECT_EQ(relay[i].event.scheduled, connected + 500ms * static_cast<int>(i + 1));
+        EXPECT_EQ(relay[i].event.scheduled, anchor + 500ms * static_cast<int>(i + 1));
         EXPECT_EQ(relay[i].event.lateness, 0ns);
     }
     EXPECT_EQ(relay[0].record, "TolvarkControl: 8, 1005, 4, 0, 0, 1, 10;1765000000, 0, 0;");
@@ -203,7 +206,7 @@ TEST_F(SessionTest, DurationEndsTheRunAndRampUpSpreadsTheConnects)
 TEST_F(SessionTest, ALateLoopCountsMissedTicksAndSkipsPassedDeadlines)
 {
     Run(Devices({{TYPE_RELAY, 1001}}));
-    scheduler_.Advance(FakeNetwork::kConnectDelay);
+    scheduler_.Advance(1ms);
     const Instant connected = scheduler_.Now();
     // The loop is held up for 2.3 s: the report due at 0.5 s goes out 1.8 s late, the deadlines at
     // 1.0, 1.5 and 2.0 s are skipped, and the one at 2.5 s is on time again.

@@ -44,6 +44,7 @@ void DeviceServer::OnAccepted(asio::ip::tcp::socket socket)
 {
     auto session = std::make_shared<io::ServerSession>(std::move(socket), *this, buffer_);
     sessions_.emplace(session.get(), session);
+    stats_.OnConnect(scheduler_.Now());
     if (!options_.quiet)
         Print(out_, session->Peer(), "connected");
     session->Start();

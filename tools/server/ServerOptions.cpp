@@ -43,7 +43,8 @@ void Describe(CLI::App& app, Typed& typed)
     app.add_flag("--quiet,-q", typed.quiet, "do not print the records received");
     app.add_flag("--stats", typed.stats,
                  "print a line every second: devices connected, records/s, unreadable records and toggles sent so "
-                 "far, and the p99 deviation of the report periods seen in that second");
+                 "far, and for that second the most connects accepted in one 100 ms and the p99 deviation of the "
+                 "report periods");
     app.add_flag("--help,-h", typed.help, "show this text");
     app.footer(kFooter);
 }

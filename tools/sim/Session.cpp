@@ -10,6 +10,8 @@ namespace mimicbox::sim {
 
 namespace {
 
+constexpr Nanos kDeadlineGrid = std::chrono::milliseconds(1);
+
 bool Toggles(const DeviceIdentity& identity, std::string_view record)
 {
     RecordHeader header;
@@ -69,7 +71,9 @@ void Session::OnConnected()
         return;
     state_ = State::kConnected;
     attempt_ = 0;
-    connectedAt_ = scheduler_.Now();
+    // Deadlines on a whole millisecond: the devices that share one are served by one wake-up of the
+    // loop, which is what lets one process carry a large plant.
+    connectedAt_ = RoundUp(scheduler_.Now(), kDeadlineGrid);
     tick_ = 0;
     sink_.OnEvent(MakeEvent(EventKind::kConnected));
     ScheduleReport(connectedAt_);
