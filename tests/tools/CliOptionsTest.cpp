@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 using namespace mimicbox;
@@ -72,7 +74,7 @@ TEST(CliOptionsTest, UsageErrorsNameTheirArgument)
         const char* error;
     };
     const Row rows[] = {
-        {{}, "no device given (--device MODEL:SERIALS or --all)"},
+        {{}, "no device given (--device MODEL:SERIALS, --all, or a scenario's [[device]])"},
         {{"--device", "thermo:0"}, "bad value 'thermo:0' for --device (serials are whole numbers from 1 to 2147483647)"},
         {{"--device", "thermo:1-2147483648"},
          "bad value 'thermo:1-2147483648' for --device (serials are whole numbers from 1 to 2147483647)"},
@@ -116,4 +118,48 @@ TEST(CliOptionsTest, HelpNeedsNothingElseAndDescribesEveryOption)
     for (const char* option : {"--device", "--all", "--shard", "--server", "--port", "--source", "--ramp-up",
                                "--reconnect", "--temperature", "--step", "--reports", "--duration", "--quiet", "--help"})
         EXPECT_NE(CliUsage().find(option), std::string::npos) << option;
+}
+
+TEST(CliOptionsTest, ScenarioFillsWhatTheCommandLineLeavesOut)
+{
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / "mimicbox-cli-options-scenario.toml";
+    std::ofstream(file) << "seed = 9\nduration = 2.5\nreports = 4\n[server]\nhost = \"testhost\"\nport = 6000\n"
+                           "[[device]]\nmodel = \"thermo\"\nserials = \"1-2\"\ntemperature = 30\n"
+                           "profile = { kind = \"ramp\", rate = 0.5 }\n[[device]]\nmodel = \"relay\"\nserial = 1005\n";
+    const std::string path = file.string();
+    CliOptions fromFile;
+    std::string error;
+    ASSERT_TRUE(Parse({"--scenario", path.c_str()}, fromFile, error)) << error;
+    EXPECT_EQ(fromFile.server, "testhost");
+    EXPECT_EQ(fromFile.port, 6000u);
+    EXPECT_EQ(fromFile.seed, 9u);
+    EXPECT_EQ(fromFile.plant.duration, 2500ms);
+    EXPECT_EQ(fromFile.plant.policy.reportLimit, 4u);
+    ASSERT_EQ(fromFile.plant.devices.size(), 3u);
+    ASSERT_EQ(fromFile.plant.setups.size(), 3u);
+    EXPECT_EQ(fromFile.plant.setups[1].temperatureText, "30");
+    EXPECT_EQ(fromFile.plant.setups[1].profile.kind, sim::ProfileKind::kRamp);
+    EXPECT_EQ(fromFile.plant.setups[2].profile.kind, sim::ProfileKind::kSteps);
+
+    // What the command line gives wins; its devices replace the file's, and a shard slices them.
+    CliOptions overridden;
+    ASSERT_TRUE(Parse({"--scenario", path.c_str(), "--port", "7000", "--seed", "5", "--duration", "1", "--shard", "1/3"},
+                      overridden, error))
+        << error;
+    EXPECT_EQ(overridden.port, 7000u);
+    EXPECT_EQ(overridden.server, "testhost");
+    EXPECT_EQ(overridden.seed, 5u);
+    EXPECT_EQ(overridden.plant.duration, 1s);
+    ASSERT_EQ(overridden.plant.devices, (std::vector<DeviceIdentity>{{TYPE_THERMO, 2}}));
+    EXPECT_EQ(overridden.plant.setups.at(0).temperatureText, "30");
+    CliOptions replaced;
+    ASSERT_TRUE(Parse({"--scenario", path.c_str(), "--device", "relay:7"}, replaced, error)) << error;
+    EXPECT_EQ(replaced.plant.devices, (std::vector<DeviceIdentity>{{TYPE_RELAY, 1007}}));
+    EXPECT_TRUE(replaced.plant.setups.empty());
+
+    EXPECT_FALSE(Parse({"--scenario", path.c_str(), "--seed", "-1"}, replaced, error));
+    EXPECT_EQ(error, "bad value '-1' for --seed (a whole number from 0 to 18446744073709551615)");
+    std::filesystem::remove(file);
+    EXPECT_FALSE(Parse({"--scenario", path.c_str()}, replaced, error));
+    EXPECT_EQ(error, "cannot read the scenario " + path);
 }

@@ -2,11 +2,13 @@
 
 #include <CLI/CLI.hpp>
 #include <arpa/inet.h>
+#include <array>
 #include <charconv>
 #include <cmath>
 
 #include "core/NumberText.h"
 #include "tools/report/UsageError.h"
+#include "tools/scenario/Scenario.h"
 #include "tools/sim/DeviceRange.h"
 
 namespace mimicbox::cli {
@@ -27,6 +29,10 @@ struct Typed {
     std::string duration;
     std::string rampUp;
     std::string shard = "0/1";
+    std::string scenario;
+    std::string seed;
+    std::string logJson;
+    std::string summaryJson;
     bool quiet = false;
     bool help = false;
 };
@@ -53,6 +59,10 @@ void Describe(CLI::App& app, Typed& typed)
                    "relay:1001-6000 (relay:1 to relay:16 mean relay:1001 to relay:1016); may be given many times")
         ->type_name("MODEL:SERIALS")->allow_extra_args(false)->group("Devices");
     app.add_flag("--all", typed.all, "the dialog's 32 devices")->group("Devices");
+    app.add_option("--scenario", typed.scenario,
+                   "run the scenario of this TOML file (see docs/scenarios.md); the options given here override "
+                   "what it sets, and --device or --all replace its devices")
+        ->type_name("FILE")->multi_option_policy(last)->group("Devices");
     app.add_option("--shard", typed.shard,
                    "run only slice K of N equal slices of the devices, K counted from 0 (default 0/1)")
         ->type_name("K/N")->multi_option_policy(last)->group("Devices");
@@ -78,6 +88,15 @@ void Describe(CLI::App& app, Typed& typed)
     app.add_option("--reports", typed.reports, "stop once every device has sent N reports")
         ->type_name("N")->multi_option_policy(last)->group("Running");
     app.add_option("--duration", typed.duration, "stop after SECONDS")->type_name("SECONDS")->multi_option_policy(last)->group("Running");
+    app.add_option("--seed", typed.seed,
+                   "the seed of every random choice (reconnect waits, random walks), so that a run can be repeated; "
+                   "by default a new one each run")
+        ->type_name("N")->multi_option_policy(last)->group("Running");
+    app.add_option("--log-json", typed.logJson,
+                   "write every event as one JSON object per line to FILE (- for standard output)")
+        ->type_name("FILE")->multi_option_policy(last)->group("Running");
+    app.add_option("--summary-json", typed.summaryJson, "write the summary as JSON to FILE (- for standard output)")
+        ->type_name("FILE")->multi_option_policy(last)->group("Running");
     app.add_flag("--quiet,-q", typed.quiet, "do not print the records sent and received")->group("Running");
     app.add_flag("--help,-h", typed.help, "show this text")->group("Running");
     app.footer(kFooter);
@@ -102,27 +121,35 @@ bool ParseWhole(const std::string& text, long long low, long long high, long lon
     return result.ec == std::errc{} && result.ptr == text.data() + text.size() && value >= low && value <= high;
 }
 
-bool ParseStep(const std::string& text, int& stepMode)
+// The setup of every device of the shard, from the scenario's group that holds it.
+std::vector<sim::DeviceSetup> SetupsOf(const std::vector<DeviceIdentity>& devices,
+                                       const std::vector<scenario::DeviceGroup>& groups)
 {
-    const std::pair<const char*, int> steps[] = {
-        {"none", STEP_NONE}, {"up", STEP_UP}, {"up-fast", STEP_UP_FAST}, {"down", STEP_DOWN}, {"down-fast", STEP_DOWN_FAST},
-    };
-    for (const auto& [name, mode] : steps) {
-        if (text == name) {
-            stepMode = mode;
-            return true;
-        }
+    std::vector<sim::DeviceSetup> setups;
+    setups.reserve(devices.size());
+    for (const DeviceIdentity& device : devices) {
+        const auto group = std::find_if(groups.begin(), groups.end(), [&](const scenario::DeviceGroup& candidate) {
+            const sim::DeviceRange& range = candidate.range;
+            return range.deviceType == device.nDeviceType && device.nSerial >= range.first && device.nSerial <= range.last;
+        });
+        setups.push_back(group->setup);
     }
-    return false;
+    return setups;
 }
 
-bool ReadDevices(const Typed& typed, CliOptions& options, std::string& error)
+bool ReadDevices(const Typed& typed, const scenario::Scenario& file, CliOptions& options, std::string& error)
 {
+    // Devices on the command line replace the scenario's, with the setup the options give.
+    const bool fromFile = typed.devices.empty() && !typed.all && !file.devices.empty();
     if (typed.all && !typed.devices.empty()) {
         error = "--all and --device exclude each other";
         return false;
     }
     std::vector<sim::DeviceRange> ranges = typed.all ? sim::AllDialogDevices() : std::vector<sim::DeviceRange>{};
+    if (fromFile) {
+        for (const scenario::DeviceGroup& group : file.devices)
+            ranges.push_back(group.range);
+    }
     for (const std::string& text : typed.devices) {
         sim::DeviceRange range;
         std::string reason;
@@ -131,7 +158,7 @@ bool ReadDevices(const Typed& typed, CliOptions& options, std::string& error)
         ranges.push_back(range);
     }
     if (ranges.empty()) {
-        error = "no device given (--device MODEL:SERIALS or --all)";
+        error = "no device given (--device MODEL:SERIALS, --all, or a scenario's [[device]])";
         return false;
     }
     if (!sim::CheckNoOverlap(ranges, error))
@@ -148,7 +175,33 @@ bool ReadDevices(const Typed& typed, CliOptions& options, std::string& error)
         return false;
     }
     options.plant.devices = sim::ShardDevices(ranges, index, count);
+    if (fromFile)
+        options.plant.setups = SetupsOf(options.plant.devices, file.devices);
     return true;
+}
+
+// The shortest text that reads back as exactly this number.
+std::string ShortestText(double value)
+{
+    std::array<char, 32> text{};
+    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
+    return std::string(text.data(), result.ptr);
+}
+
+// Fills in what the command line leaves out from the scenario.
+void TakeFromScenario(const CLI::App& app, const scenario::Scenario& file, Typed& typed)
+{
+    const auto given = [&](const char* option) { return app.count(option) > 0; };
+    if (file.host && !given("--server"))
+        typed.server = *file.host;
+    if (file.port && !given("--port"))
+        typed.port = std::to_string(*file.port);
+    if (file.duration && !given("--duration"))
+        typed.duration = ShortestText(*file.duration);
+    if (file.reports && !given("--reports"))
+        typed.reports = std::to_string(*file.reports);
+    if (file.seed && !given("--seed"))
+        typed.seed = std::to_string(*file.seed);
 }
 
 bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
@@ -171,7 +224,7 @@ bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
     if (!ParseFloat(typed.temperature, temperature) || !IsTemperatureInRange(temperature))
         return Fail(error, typed.temperature, "--temperature", "a number from -30 to 150");
     options.plant.temperatureText = typed.temperature;
-    if (!ParseStep(typed.step, options.plant.stepMode))
+    if (!sim::ParseStepMode(typed.step, options.plant.stepMode))
         return Fail(error, typed.step, "--step", "none, up, up-fast, down or down-fast");
     if (!typed.reports.empty() && !ParseWhole(typed.reports, 1, INT64_MAX, number))
         return Fail(error, typed.reports, "--reports", "a whole number from 1");
@@ -188,6 +241,15 @@ bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
     if (!typed.rampUp.empty() && !ParseSeconds(typed.rampUp, true, seconds))
         return Fail(error, typed.rampUp, "--ramp-up", "a number of seconds, 0 or more");
     options.plant.rampUp = typed.rampUp.empty() ? sim::Nanos(0) : sim::Seconds(seconds);
+    unsigned long long seed = 0;
+    if (!typed.seed.empty()) {
+        const auto result = std::from_chars(typed.seed.data(), typed.seed.data() + typed.seed.size(), seed);
+        if (result.ec != std::errc{} || result.ptr != typed.seed.data() + typed.seed.size())
+            return Fail(error, typed.seed, "--seed", "a whole number from 0 to 18446744073709551615");
+        options.seed = seed;
+    }
+    options.logJson = typed.logJson;
+    options.summaryJson = typed.summaryJson;
     options.quiet = typed.quiet;
     return true;
 }
@@ -211,7 +273,13 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
         options.help = true;
         return true;
     }
-    return ReadDevices(typed, options, error) && ReadSettings(typed, options, error);
+    scenario::Scenario file;
+    if (!typed.scenario.empty()) {
+        if (!scenario::LoadScenario(typed.scenario, file, error))
+            return false;
+        TakeFromScenario(app, file, typed);
+    }
+    return ReadDevices(typed, file, options, error) && ReadSettings(typed, options, error);
 }
 
 std::string CliUsage()

@@ -1,6 +1,8 @@
 // The command line of mimicbox-cli, read with CLI11 into the plant to run and how to show it.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,12 +15,16 @@ struct CliOptions {
     std::string server = "127.0.0.1";
     unsigned port = 54741;
     std::vector<std::string> sources;  // dotted IPv4 addresses
+    std::optional<uint64_t> seed;      // none: a new seed each run
+    std::string logJson;               // JSON Lines of every event; "-" for standard output
+    std::string summaryJson;           // the summary as JSON; "-" for standard output
     bool quiet = false;
     bool help = false;
 };
 
-// Reads the arguments after the program name. On a usage error returns false with a message that
-// names the argument; the caller exits with status 2.
+// Reads the arguments after the program name, and the scenario file that --scenario names. On a
+// usage or scenario error returns false with a message that names the argument, or the file, line,
+// column and key; the caller exits with status 2.
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error);
 
 // The text of --help.

@@ -5,11 +5,14 @@
 #include <string>
 
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/OutputFile.h"
 #include "tools/io/AsioConnection.h"
 #include "tools/io/AsioScheduler.h"
 #include "tools/io/DescriptorLimit.h"
 #include "tools/io/StopSignals.h"
 #include "tools/report/FanOut.h"
+#include "tools/report/JsonLinesSink.h"
+#include "tools/report/SummaryJson.h"
 #include "tools/report/SummaryText.h"
 #include "tools/report/TextSink.h"
 #include "tools/sim/Plant.h"
@@ -52,6 +55,12 @@ int Run(cli::CliOptions& options)
     if (!ReadSources(context, options.sources, sources, error))
         return UsageError(error);
 
+    cli::OutputFile logJson;
+    cli::OutputFile summaryJson;
+    if ((!options.logJson.empty() && !logJson.Open(options.logJson, error)) ||
+        (!options.summaryJson.empty() && !summaryJson.Open(options.summaryJson, error)))
+        return UsageError(error);
+
     io::AsioScheduler scheduler(context);
     io::AsioNetwork network(context, options.server, options.port, sources);
     sim::Summary summary(options.plant.devices);
@@ -59,7 +68,10 @@ int Run(cli::CliOptions& options)
     report::FanOut sinks;
     sinks.Add(summary);
     sinks.Add(text);
-    options.plant.seed = std::random_device{}();
+    report::JsonLinesSink json(logJson.Get(), scheduler.Now());
+    if (logJson.Get())
+        sinks.Add(json);
+    options.plant.seed = options.seed.value_or(std::random_device{}());
     sim::Plant plant(options.plant, scheduler, network, sinks);
 
     io::StopSignals signals(context, [&] { context.stop(); });
@@ -71,6 +83,8 @@ int Run(cli::CliOptions& options)
     context.restart();
     context.run_for(std::chrono::milliseconds(500));
     report::WriteSummary(summary, stdout);
+    if (summaryJson.Get())
+        std::fputs(report::SummaryJson(summary).c_str(), summaryJson.Get());
     std::fflush(stdout);
     return summary.AnyGaveUp() ? 1 : 0;
 }

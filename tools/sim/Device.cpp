@@ -1,6 +1,8 @@
 #include "tools/sim/Device.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 
 #include "core/NumberText.h"
@@ -15,22 +17,56 @@ std::string DeviceName(const DeviceIdentity& identity)
     return std::string(key ? key : "device") + ':' + std::to_string(identity.nSerial);
 }
 
-Device::Device(const DeviceIdentity& identity, std::string_view temperatureText, int stepMode)
-    : identity_(identity), stepMode_(stepMode)
+Device::Device(const DeviceIdentity& identity, std::string_view temperatureText, int stepMode, uint64_t seed)
+    : identity_(identity), random_(seed)
 {
+    profile_.stepMode = stepMode;
     if (!ParseFloat(temperatureText, temperature_))
         temperature_ = 0.0f;
 }
 
+void Device::SetProfile(const Profile& profile)
+{
+    profile_ = profile;
+    profileStarted_ = false;
+}
+
+bool Device::SetTemperature(std::string_view text)
+{
+    float value = 0.0f;
+    if (!ParseFloat(text, value))
+        return false;
+    temperature_ = value;
+    profileStarted_ = false;
+    return true;
+}
+
 Nanos Device::Period() const { return Milliseconds(ReportPeriodMs(identity_.nDeviceType)); }
 
-std::string Device::NextReport(int64_t calendarSeconds)
+std::string Device::NextReport(int64_t calendarSeconds, Instant now)
 {
     if (identity_.nDeviceType == TYPE_THERMO)
-        temperature_ = StepTemperature(temperature_, stepMode_);
+        temperature_ = NextTemperature(now);
     std::string text = FormatReport(identity_.nDeviceType, identity_.nSerial, calendarSeconds, switchState_, temperature_);
     ParseFloat(FormatFloatG6(temperature_), temperature_);
     return text;
+}
+
+float Device::NextTemperature(Instant now)
+{
+    if (profile_.kind == ProfileKind::kSteps)
+        return StepTemperature(temperature_, profile_.stepMode);
+    if (!profileStarted_) {
+        profileStart_ = now;
+        profileStartValue_ = temperature_;
+        profileStarted_ = true;
+    }
+    const double elapsed = std::chrono::duration<double>(now - profileStart_).count();
+    const double value = ProfileValue(profile_, elapsed, profileStartValue_, temperature_, random_);
+    // Clamped in double first: a float conversion of a value out of its range is undefined.
+    if (!std::isfinite(value))
+        return temperature_;
+    return ClampTemperature(static_cast<float>(std::clamp<double>(value, TEMP_MIN, TEMP_MAX)));
 }
 
 Device::ChunkResult Device::OnChunk(std::string_view chunk)

@@ -7,6 +7,8 @@
 #include <string_view>
 
 #include "core/DeviceModel.h"
+#include "tools/sim/Profile.h"
+#include "tools/sim/Random.h"
 #include "tools/sim/Time.h"
 
 namespace mimicbox::sim {
@@ -18,14 +20,23 @@ class Device {
 public:
     // The temperature starts as the dialog's field would read `temperatureText`; an unreadable text
     // starts at 0.
-    Device(const DeviceIdentity& identity, std::string_view temperatureText, int stepMode);
+    Device(const DeviceIdentity& identity, std::string_view temperatureText, int stepMode, uint64_t seed = 0);
 
     const DeviceIdentity& Identity() const { return identity_; }
     Nanos Period() const;
 
-    // One report tick: a Thermo-Box steps and clamps first, and carries the value on through the
-    // field's text. Returns the record text without its NUL.
-    std::string NextReport(int64_t calendarSeconds);
+    // From the next report on, a Thermo-Box's temperature follows `profile`; its time and its
+    // starting value count from that report.
+    void SetProfile(const Profile& profile);
+    // Sets the temperature as if typed into the dialog's field, and starts the profile again from it
+    // at the next report; false, changing nothing, when the text is no number.
+    bool SetTemperature(std::string_view text);
+    void SetSwitch(int state) { switchState_ = state; }
+
+    // The report due at `deadline`: a Thermo-Box takes its profile's value for that moment and clamps
+    // it first, and carries the value on through the field's text. Counting from deadlines rather than
+    // send times keeps the values the same from run to run. Returns the record text without its NUL.
+    std::string NextReport(int64_t calendarSeconds, Instant deadline);
 
     // Acts on one received chunk as the dialog does. Returns the number of records read (those
     // after the first unreadable one are dropped) and counts the toggles applied.
@@ -36,12 +47,19 @@ public:
     ChunkResult OnChunk(std::string_view chunk);
 
     float Temperature() const { return temperature_; }
+    const Profile& GetProfile() const { return profile_; }
     int SwitchState() const { return switchState_; }
 
 private:
+    float NextTemperature(Instant now);
+
     DeviceIdentity identity_;
     float temperature_ = 0.0f;
-    int stepMode_ = STEP_NONE;
+    Profile profile_;
+    Instant profileStart_{};
+    float profileStartValue_ = 0.0f;
+    bool profileStarted_ = false;
+    Random random_;
     int switchState_ = 0;
 };
 

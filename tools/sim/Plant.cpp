@@ -9,9 +9,14 @@ Plant::Plant(const PlantConfig& config, Scheduler& scheduler, ConnectionFactory&
 {
     sessions_.reserve(config_.devices.size());
     for (std::size_t i = 0; i < config_.devices.size(); ++i) {
-        Device device(config_.devices[i], config_.temperatureText, config_.stepMode);
-        // Each device draws its own jitter, reproducibly from the run's seed.
+        // Each device draws its own jitter and values, reproducibly from the run's seed.
         const uint64_t seed = config_.seed ^ (0x9E3779B97F4A7C15ull * (i + 1));
+        Device device(config_.devices[i], config_.temperatureText, config_.stepMode, ~seed);
+        if (!config_.setups.empty()) {
+            const DeviceSetup& setup = config_.setups[i];
+            device.SetTemperature(setup.temperatureText);
+            device.SetProfile(setup.profile);
+        }
         sessions_.push_back(std::make_unique<Session>(i, std::move(device), config_.policy, scheduler, connections,
                                                       sink, seed, [this] { OnSessionFinished(); }));
     }

@@ -12,8 +12,15 @@
 
 namespace mimicbox::sim {
 
+// How one device starts: its temperature as typed into the dialog's field, and its profile.
+struct DeviceSetup {
+    std::string temperatureText = "0";
+    Profile profile;
+};
+
 struct PlantConfig {
     std::vector<DeviceIdentity> devices;
+    std::vector<DeviceSetup> setups;  // one per device; when empty, every device starts as below
     std::string temperatureText = "0";  // as typed into the dialog's temperature field
     int stepMode = STEP_NONE;
     SessionPolicy policy;

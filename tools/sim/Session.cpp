@@ -99,7 +99,7 @@ void Session::SendReport()
     const Nanos period = device_.Period();
     Event event = MakeEvent(EventKind::kSent);
     event.time = now;
-    const std::string text = device_.NextReport(scheduler_.CalendarSeconds());
+    const std::string text = device_.NextReport(scheduler_.CalendarSeconds(), due_);
     event.record = text;
     event.scheduled = due_;
     event.lateness = now - due_;

@@ -1,0 +1,179 @@
+#include "tools/scenario/Scenario.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tools/scenario/CsvTable.h"
+
+using namespace mimicbox;
+using namespace mimicbox::scenario;
+using testing::HasSubstr;
+
+namespace {
+
+// A folder of its own for the CSV files a scenario names.
+class ScenarioTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        directory_ = std::filesystem::temp_directory_path() /
+                     ("mimicbox-scenario-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(directory_);
+    }
+    void TearDown() override { std::filesystem::remove_all(directory_); }
+
+    void Write(const std::string& name, const std::string& text)
+    {
+        std::ofstream(directory_ / name, std::ios::binary) << text;
+    }
+    bool Parse(const std::string& text, Scenario& scenario, std::string& error)
+    {
+        return ParseScenario(text, "plant.toml", directory_.string(), scenario, error);
+    }
+    std::string ErrorOf(const std::string& text)
+    {
+        Scenario scenario;
+        std::string error;
+        EXPECT_FALSE(Parse(text, scenario, error)) << text;
+        return error;
+    }
+
+    std::filesystem::path directory_;
+};
+
+}  // namespace
+
+TEST_F(ScenarioTest, EveryKeyOfAPlantIsRead)
+{
+    Write("oven.csv", "seconds,value\n0,20\n10,80\n");
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(Parse(R"(
+seed = 42
+duration = 120
+reports = 7
+[server]
+host = "testhost"
+port = 6000
+
+[[device]]
+model = "thermo"
+serials = "1-4"
+temperature = 21.5
+profile = { kind = "sine", mean = 20.0, amplitude = 5, period = 60.0, phase = 1.5 }
+
+[[device]]
+model = "relay"
+serial = 5
+
+[[device]]
+model = "thermo"
+serial = 9
+profile = { kind = "csv", file = "oven.csv", interpolation = "linear", loop = true }
+
+[[device]]
+model = "thermo"
+serial = 10
+profile = { kind = "steps", mode = "down-fast" }
+)",
+                      scenario, error))
+        << error;
+    EXPECT_EQ(scenario.seed, 42u);
+    EXPECT_EQ(scenario.duration, 120.0);
+    EXPECT_EQ(scenario.reports, 7u);
+    EXPECT_EQ(scenario.host, "testhost");
+    EXPECT_EQ(scenario.port, 6000u);
+    ASSERT_EQ(scenario.devices.size(), 4u);
+    EXPECT_EQ(scenario.devices[0].range, (sim::DeviceRange{TYPE_THERMO, 1, 4}));
+    EXPECT_EQ(scenario.devices[0].setup.temperatureText, "21.5");
+    const sim::Profile& sine = scenario.devices[0].setup.profile;
+    EXPECT_EQ(sine.kind, sim::ProfileKind::kSine);
+    EXPECT_EQ(sine.amplitude, 5.0);
+    EXPECT_EQ(sine.phase, 1.5);
+    // The dialog's numbering: Relay-Box 5 is 1005.
+    EXPECT_EQ(scenario.devices[1].range, (sim::DeviceRange{TYPE_RELAY, 1005, 1005}));
+    const sim::Profile& table = scenario.devices[2].setup.profile;
+    ASSERT_TRUE(table.points);
+    EXPECT_EQ(table.points->size(), 2u);
+    EXPECT_TRUE(table.linear);
+    EXPECT_TRUE(table.loop);
+    EXPECT_EQ(scenario.devices[3].setup.profile.stepMode, STEP_DOWN_FAST);
+}
+
+TEST_F(ScenarioTest, FaultsNameTheFileLineColumnAndKey)
+{
+    struct Row {
+        const char* text;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"seed = \n", "plant.toml:1:8: not TOML"},
+        {"speed = 3\n", "plant.toml:1:1: speed: unknown key"},
+        {"seed = -1\n", "plant.toml:1:8: seed: must lie from 0"},
+        {"duration = \"long\"\n", "plant.toml:1:12: duration: must be a number"},
+        {"duration = 0\n", "duration: must lie from 0.001"},
+        {"reports = 1.5\n", "reports: must be a whole number"},
+        {"[server]\nport = 70000\n", "plant.toml:2:8: server.port: must lie from 1 to 65535"},
+        {"[server]\nhost = \"\"\n", "server.host: must name a host"},
+        {"server = 3\n", "server: must be a table"},
+        {"[[device]]\nserial = 3\n", "device[1].model: missing"},
+        {"[[device]]\nmodel = \"pump\"\nserial = 3\n", "plant.toml:2:9: device[1].model: must be \"thermo\" or \"relay\""},
+        {"[[device]]\nmodel = \"thermo\"\n", "device[1].serial: give either serial"},
+        {"[[device]]\nmodel = \"thermo\"\nserial = 1\nserials = \"1-2\"\n", "give either serial"},
+        {"[[device]]\nmodel = \"thermo\"\nserials = \"5-2\"\n", "plant.toml:3:11: device[1].serials:"},
+        {"[[device]]\nmodel = \"thermo\"\nserial = 0\n", "device[1].serial: must lie from 1 to 2147483647"},
+        {"[[device]]\nmodel = \"thermo\"\nserial = 1\ntemperature = 151\n", "device[1].temperature: must lie from -30 to 150"},
+        {"[[device]]\nmodel = \"relay\"\nserial = 1\nprofile = { kind = \"sine\" }\n",
+         "plant.toml:4:11: device[1].profile: a Relay-Box has no temperature"},
+        {"[[device]]\nmodel = \"thermo\"\nserial = 1\nprofile = { kind = \"saw\" }\n",
+         "plant.toml:4:20: device[1].profile.kind: must be steps, ramp, sine, random-walk or csv"},
+        {"[[device]]\nmodel = \"thermo\"\nserial = 1\nprofile = { kind = \"sine\", period = 0 }\n",
+         "device[1].profile.period: must lie from 0.001"},
+        {"[[device]]\nmodel = \"thermo\"\nserial = 1\nprofile = { kind = \"ramp\", mean = 3 }\n",
+         "device[1].profile.mean: unknown key"},
+        {"[[device]]\nmodel = \"thermo\"\nserial = 1\nprofile = { kind = \"random-walk\", min = 50, max = 40 }\n",
+         "device[1].profile.min: must not lie above max"},
+        {"[[device]]\nmodel = \"thermo\"\nserial = 1\nprofile = { kind = \"steps\", mode = \"sideways\" }\n",
+         "device[1].profile.mode: must be none"},
+        {"[[device]]\nmodel = \"thermo\"\nserial = 1\nprofile = { kind = \"csv\" }\n", "device[1].profile.file: missing"},
+        {"[[device]]\nmodel = \"thermo\"\nserial = 1\nprofile = { kind = \"csv\", file = \"none.csv\" }\n",
+         "device[1].profile.file: cannot read"},
+        {"[[device]]\nmodel = \"thermo\"\nserials = \"1-3\"\n[[device]]\nmodel = \"thermo\"\nserial = 2\n",
+         "plant.toml:4:1: device[2]: device thermo:2 given twice"},
+        {"device = 3\n", "device: must be a list"},
+    };
+    for (const Row& row : rows)
+        EXPECT_THAT(ErrorOf(row.text), HasSubstr(row.expected)) << row.text;
+}
+
+TEST(CsvTableTest, RowsAfterAnOptionalHeaderBecomePoints)
+{
+    std::vector<sim::TablePoint> points;
+    std::string error;
+    ASSERT_TRUE(ParseCsvTable("seconds,value\r\n# warm-up\n0, 20\n\n1.5,-3e1\n", points, error)) << error;
+    ASSERT_EQ(points.size(), 2u);
+    EXPECT_EQ(points[1].seconds, 1.5);
+    EXPECT_EQ(points[1].value, -30.0);
+
+    struct Row {
+        const char* text;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"", "no rows"},
+        {"seconds,value\n", "no rows"},
+        {"0,1\n2,x\n", "line 2: not two numbers"},
+        {"0,1\n0,2\n", "line 2: seconds must start from 0 or later and rise"},
+        {"-1,1\n", "line 1: seconds must start"},
+        {"0,1\n1,nan\n", "line 2: not two numbers"},
+        {"0,1\n1;2\n", "line 2: not two numbers"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_FALSE(ParseCsvTable(row.text, points, error)) << row.text;
+        EXPECT_THAT(error, HasSubstr(row.expected)) << row.text;
+    }
+}

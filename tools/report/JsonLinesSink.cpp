@@ -1,0 +1,104 @@
+#include "tools/report/JsonLinesSink.h"
+
+#include <ctime>
+#include <nlohmann/json.hpp>
+
+#include "tools/sim/Device.h"
+
+namespace mimicbox::report {
+
+namespace {
+
+// Each byte as the code point of the same number, in UTF-8: valid for any input, and reversible.
+std::string Latin1ToUtf8(std::string_view bytes)
+{
+    std::string text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text.push_back(c);
+        } else {
+            text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+            text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+        }
+    }
+    return text;
+}
+
+double Seconds(sim::Nanos duration) { return std::chrono::duration<double>(duration).count(); }
+
+const char* EventName(sim::EventKind kind)
+{
+    switch (kind) {
+    case sim::EventKind::kConnected:
+        return "connected";
+    case sim::EventKind::kConnectFailed:
+        return "connect-failed";
+    case sim::EventKind::kLost:
+    case sim::EventKind::kStopped:
+        return "closed";
+    case sim::EventKind::kSent:
+        return "sent";
+    case sim::EventKind::kReceived:
+        return "received";
+    case sim::EventKind::kGaveUp:
+        return "gave-up";
+    }
+    return "event";
+}
+
+}  // namespace
+
+std::string IsoTime(int64_t calendarMillis)
+{
+    const std::time_t seconds = static_cast<std::time_t>(calendarMillis / 1000);
+    std::tm utc{};
+    ::gmtime_r(&seconds, &utc);
+    char text[40];
+    const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(calendarMillis % 1000));
+    return text;
+}
+
+JsonLinesSink::JsonLinesSink(std::FILE* out, sim::Instant start) : out_(out), start_(start) {}
+
+void JsonLinesSink::OnEvent(const sim::Event& event)
+{
+    const std::string line = Line(event);
+    std::fprintf(out_, "%s\n", line.c_str());
+}
+
+std::string JsonLinesSink::Line(const sim::Event& event) const
+{
+    nlohmann::ordered_json object;
+    object["t"] = Seconds(event.time - start_);
+    object["time"] = IsoTime(event.calendarMillis);
+    object["device"] = sim::DeviceName(event.identity);
+    object["event"] = EventName(event.kind);
+    switch (event.kind) {
+    case sim::EventKind::kSent:
+        object["record"] = Latin1ToUtf8(event.record);
+        object["scheduled"] = Seconds(event.scheduled - start_);
+        object["lateness"] = Seconds(event.lateness);
+        break;
+    case sim::EventKind::kReceived:
+        object["record"] = Latin1ToUtf8(event.record);
+        object["read"] = event.read;
+        object["toggled"] = event.toggled;
+        break;
+    case sim::EventKind::kLost:
+    case sim::EventKind::kConnectFailed:
+        object["reason"] = Latin1ToUtf8(event.reason);
+        break;
+    case sim::EventKind::kStopped:
+        object["reason"] = "stopped";
+        break;
+    case sim::EventKind::kConnected:
+    case sim::EventKind::kGaveUp:
+        break;
+    }
+    return object.dump(-1, ' ', true);
+}
+
+}  // namespace mimicbox::report

@@ -1,0 +1,55 @@
+#include "tools/report/SummaryJson.h"
+
+#include <nlohmann/json.hpp>
+
+#include "tools/sim/Device.h"
+
+namespace mimicbox::report {
+
+namespace {
+
+template <typename Histogram>
+nlohmann::ordered_json Lateness(const Histogram& lateness)
+{
+    return {{"p50_ms", sim::ToMilliseconds(lateness.Percentile(0.5))},
+            {"p99_ms", sim::ToMilliseconds(lateness.Percentile(0.99))},
+            {"max_ms", sim::ToMilliseconds(lateness.Max())}};
+}
+
+nlohmann::ordered_json DeviceJson(const sim::DeviceStats& stats)
+{
+    nlohmann::ordered_json device = {
+        {"device", sim::DeviceName(stats.identity)},
+        {"reports", stats.reports},
+        {"commands", stats.commands},
+        {"toggles", stats.toggles},
+        {"connects", stats.connects},
+        {"missed_ticks", stats.missed},
+        {"gave_up", stats.gaveUp},
+        {"lateness", Lateness(stats.lateness)},
+    };
+    if (stats.intervals > 0) {
+        device["period"] = {{"mean_ms", stats.intervalSumMs / static_cast<double>(stats.intervals)},
+                            {"p99_deviation_ms", sim::ToMilliseconds(stats.periodDeviation.Percentile(0.99))},
+                            {"worst_deviation_ms", sim::ToMilliseconds(stats.periodDeviation.Max())}};
+    }
+    return device;
+}
+
+}  // namespace
+
+std::string SummaryJson(const sim::Summary& summary)
+{
+    nlohmann::ordered_json devices = nlohmann::ordered_json::array();
+    for (const sim::DeviceStats& stats : summary.Devices())
+        devices.push_back(DeviceJson(stats));
+    const nlohmann::ordered_json run = {
+        {"devices", summary.Devices().size()},
+        {"reports", summary.Reports()},
+        {"missed_ticks", summary.Missed()},
+        {"lateness", Lateness(summary.Lateness())},
+    };
+    return nlohmann::ordered_json{{"run", run}, {"devices", devices}}.dump(2) + "\n";
+}
+
+}  // namespace mimicbox::report

@@ -1,0 +1,347 @@
+#include "tools/scenario/Scenario.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
+#include <toml++/toml.h>
+
+#include "core/DeviceModel.h"
+#include "tools/scenario/CsvTable.h"
+
+namespace mimicbox::scenario {
+
+namespace {
+
+// Reads one scenario's tables; the first fault ends the reading with a located message.
+class Reader {
+public:
+    Reader(const std::string& fileName, const std::string& directory, std::string& error)
+        : fileName_(fileName), directory_(directory), error_(error)
+    {
+    }
+
+    bool Fail(const toml::node& node, std::string_view key, const std::string& what)
+    {
+        return Fail(node.source(), key, what);
+    }
+    bool Fail(const toml::source_region& where, std::string_view key, const std::string& what)
+    {
+        error_ = fileName_ + ":" + std::to_string(where.begin.line) + ":" + std::to_string(where.begin.column) + ": " +
+                 std::string(key) + ": " + what;
+        return false;
+    }
+
+    // Every key of the table is one of `known`.
+    bool OnlyKeys(const toml::table& table, std::string_view where, std::initializer_list<std::string_view> known)
+    {
+        for (auto&& [key, node] : table) {
+            if (std::find(known.begin(), known.end(), key.str()) == known.end())
+                return Fail(key.source(), Path(where, key.str()), "unknown key");
+        }
+        return true;
+    }
+
+    // A number (integer or float) within [low, high], when the key is present.
+    bool Number(const toml::table& table, std::string_view where, std::string_view key, double low, double high,
+                std::optional<double>& value)
+    {
+        const toml::node* node = table.get(key);
+        if (!node)
+            return true;
+        const std::optional<double> number = node->value<double>();
+        if (!node->is_number() || !number || !std::isfinite(*number))
+            return Fail(*node, Path(where, key), "must be a number");
+        if (*number < low || *number > high)
+            return Fail(*node, Path(where, key), "must lie from " + Text(low) + " to " + Text(high));
+        value = number;
+        return true;
+    }
+    bool Number(const toml::table& table, std::string_view where, std::string_view key, double low, double high,
+                double& value)
+    {
+        std::optional<double> number;
+        if (!Number(table, where, key, low, high, number))
+            return false;
+        value = number.value_or(value);
+        return true;
+    }
+
+    bool Integer(const toml::table& table, std::string_view where, std::string_view key, int64_t low, int64_t high,
+                 std::optional<int64_t>& value)
+    {
+        const toml::node* node = table.get(key);
+        if (!node)
+            return true;
+        if (!node->is_integer())
+            return Fail(*node, Path(where, key), "must be a whole number");
+        const int64_t number = node->as_integer()->get();
+        if (number < low || number > high)
+            return Fail(*node, Path(where, key), "must lie from " + std::to_string(low) + " to " + std::to_string(high));
+        value = number;
+        return true;
+    }
+
+    bool String(const toml::table& table, std::string_view where, std::string_view key, std::optional<std::string>& value)
+    {
+        const toml::node* node = table.get(key);
+        if (!node)
+            return true;
+        if (!node->is_string())
+            return Fail(*node, Path(where, key), "must be a text in quotes");
+        value = node->as_string()->get();
+        return true;
+    }
+
+    bool Boolean(const toml::table& table, std::string_view where, std::string_view key, bool& value)
+    {
+        const toml::node* node = table.get(key);
+        if (!node)
+            return true;
+        if (!node->is_boolean())
+            return Fail(*node, Path(where, key), "must be true or false");
+        value = node->as_boolean()->get();
+        return true;
+    }
+
+    bool Top(const toml::table& root, Scenario& scenario);
+    bool Server(const toml::table& root, Scenario& scenario);
+    bool Devices(const toml::table& root, Scenario& scenario);
+    bool Device(const toml::table& table, std::string_view where, DeviceGroup& group);
+    bool DeviceRange(const toml::table& table, std::string_view where, DeviceGroup& group);
+    bool ProfileOf(const toml::node& node, std::string_view where, sim::Profile& profile);
+    bool ProfileValues(const toml::table& table, std::string_view where, sim::Profile& profile);
+    bool Table(const toml::table& table, std::string_view where, sim::Profile& profile);
+
+    static std::string Path(std::string_view where, std::string_view key)
+    {
+        return where.empty() ? std::string(key) : std::string(where) + "." + std::string(key);
+    }
+    static std::string Text(double value)
+    {
+        std::ostringstream text;
+        text << value;
+        return text.str();
+    }
+
+private:
+    const std::string& fileName_;
+    const std::string& directory_;
+    std::string& error_;
+};
+
+bool Reader::Top(const toml::table& root, Scenario& scenario)
+{
+    if (!OnlyKeys(root, "", {"seed", "duration", "reports", "server", "device"}))
+        return false;
+    std::optional<int64_t> seed;
+    std::optional<int64_t> reports;
+    if (!Integer(root, "", "seed", 0, INT64_MAX, seed) || !Number(root, "", "duration", 0.001, 1e9, scenario.duration) ||
+        !Integer(root, "", "reports", 1, INT64_MAX, reports))
+        return false;
+    if (seed)
+        scenario.seed = static_cast<uint64_t>(*seed);
+    if (reports)
+        scenario.reports = static_cast<uint64_t>(*reports);
+    return Server(root, scenario) && Devices(root, scenario);
+}
+
+bool Reader::Server(const toml::table& root, Scenario& scenario)
+{
+    const toml::node* node = root.get("server");
+    if (!node)
+        return true;
+    const toml::table* server = node->as_table();
+    if (!server)
+        return Fail(*node, "server", "must be a table");
+    std::optional<int64_t> port;
+    if (!OnlyKeys(*server, "server", {"host", "port"}) || !String(*server, "server", "host", scenario.host) ||
+        !Integer(*server, "server", "port", 1, 65535, port))
+        return false;
+    if (scenario.host && scenario.host->empty())
+        return Fail(*server->get("host"), "server.host", "must name a host");
+    if (port)
+        scenario.port = static_cast<unsigned>(*port);
+    return true;
+}
+
+bool Reader::Devices(const toml::table& root, Scenario& scenario)
+{
+    const toml::node* node = root.get("device");
+    if (!node)
+        return true;
+    const toml::array* devices = node->as_array();
+    if (!devices)
+        return Fail(*node, "device", "must be a list of [[device]] tables");
+    std::vector<sim::DeviceRange> ranges;
+    for (std::size_t i = 0; i < devices->size(); ++i) {
+        const toml::node& entry = *devices->get(i);
+        const std::string where = "device[" + std::to_string(i + 1) + "]";
+        if (!entry.is_table())
+            return Fail(entry, where, "must be a table");
+        DeviceGroup group;
+        if (!Device(*entry.as_table(), where, group))
+            return false;
+        ranges.push_back(group.range);
+        std::string overlap;
+        if (!sim::CheckNoOverlap(ranges, overlap))
+            return Fail(entry, where, overlap);
+        scenario.devices.push_back(std::move(group));
+    }
+    return true;
+}
+
+bool Reader::Device(const toml::table& table, std::string_view where, DeviceGroup& group)
+{
+    if (!OnlyKeys(table, where, {"model", "serial", "serials", "temperature", "profile"}) ||
+        !DeviceRange(table, where, group))
+        return false;
+    const bool thermo = group.range.deviceType == TYPE_THERMO;
+    for (std::string_view key : {"temperature", "profile"}) {
+        if (!thermo && table.get(key))
+            return Fail(*table.get(key), Path(where, key), "a Relay-Box has no temperature");
+    }
+    std::optional<double> temperature;
+    if (!Number(table, where, "temperature", TEMP_MIN, TEMP_MAX, temperature))
+        return false;
+    if (temperature)
+        group.setup.temperatureText = Text(*temperature);
+    if (const toml::node* profile = table.get("profile"))
+        return ProfileOf(*profile, Path(where, "profile"), group.setup.profile);
+    return true;
+}
+
+bool Reader::DeviceRange(const toml::table& table, std::string_view where, DeviceGroup& group)
+{
+    std::optional<std::string> model;
+    std::optional<std::string> serials;
+    std::optional<int64_t> serial;
+    if (!String(table, where, "model", model) || !String(table, where, "serials", serials) ||
+        !Integer(table, where, "serial", 1, sim::kMaxSerial, serial))
+        return false;
+    if (!model)
+        return Fail(table, Path(where, "model"), "missing: \"thermo\" or \"relay\"");
+    if (*model != MODEL_KEY_THERMO && *model != MODEL_KEY_RELAY)
+        return Fail(*table.get("model"), Path(where, "model"), "must be \"thermo\" or \"relay\"");
+    if (serial.has_value() == serials.has_value())
+        return Fail(table, Path(where, "serial"), "give either serial = N or serials = \"FIRST-LAST\"");
+    const std::string text = *model + ":" + (serial ? std::to_string(*serial) : *serials);
+    std::string reason;
+    if (!sim::ParseDeviceRange(text, group.range, reason)) {
+        const std::string_view key = serial ? "serial" : "serials";
+        return Fail(*table.get(key), Path(where, key), reason);
+    }
+    return true;
+}
+
+bool Reader::ProfileOf(const toml::node& node, std::string_view where, sim::Profile& profile)
+{
+    const toml::table* table = node.as_table();
+    if (!table)
+        return Fail(node, where, "must be a table such as { kind = \"sine\", mean = 20.0, amplitude = 5.0 }");
+    std::optional<std::string> kind;
+    if (!String(*table, where, "kind", kind))
+        return false;
+    const std::pair<std::string_view, sim::ProfileKind> kinds[] = {
+        {"steps", sim::ProfileKind::kSteps},      {"ramp", sim::ProfileKind::kRamp},
+        {"sine", sim::ProfileKind::kSine},        {"random-walk", sim::ProfileKind::kRandomWalk},
+        {"csv", sim::ProfileKind::kTable},
+    };
+    const auto found = std::find_if(std::begin(kinds), std::end(kinds), [&](const auto& entry) { return kind == entry.first; });
+    if (found == std::end(kinds))
+        return Fail(table->get("kind") ? table->get("kind")->source() : node.source(), Path(where, "kind"),
+                    "must be steps, ramp, sine, random-walk or csv");
+    profile = sim::Profile{};
+    profile.kind = found->second;
+    return ProfileValues(*table, where, profile);
+}
+
+bool Reader::ProfileValues(const toml::table& table, std::string_view where, sim::Profile& profile)
+{
+    constexpr double kAny = 1e9;
+    switch (profile.kind) {
+    case sim::ProfileKind::kSteps: {
+        std::optional<std::string> mode;
+        if (!OnlyKeys(table, where, {"kind", "mode"}) || !String(table, where, "mode", mode))
+            return false;
+        if (mode && !sim::ParseStepMode(*mode, profile.stepMode))
+            return Fail(*table.get("mode"), Path(where, "mode"), "must be none, up, up-fast, down or down-fast");
+        return true;
+    }
+    case sim::ProfileKind::kRamp:
+        return OnlyKeys(table, where, {"kind", "rate", "to"}) && Number(table, where, "rate", -kAny, kAny, profile.rate) &&
+               Number(table, where, "to", TEMP_MIN, TEMP_MAX, profile.to);
+    case sim::ProfileKind::kSine:
+        return OnlyKeys(table, where, {"kind", "mean", "amplitude", "period", "phase"}) &&
+               Number(table, where, "mean", -kAny, kAny, profile.mean) &&
+               Number(table, where, "amplitude", -kAny, kAny, profile.amplitude) &&
+               Number(table, where, "period", 0.001, kAny, profile.period) &&
+               Number(table, where, "phase", -kAny, kAny, profile.phase);
+    case sim::ProfileKind::kRandomWalk:
+        if (!OnlyKeys(table, where, {"kind", "sigma", "min", "max"}) ||
+            !Number(table, where, "sigma", 0, TEMP_MAX - TEMP_MIN, profile.sigma) ||
+            !Number(table, where, "min", TEMP_MIN, TEMP_MAX, profile.min) ||
+            !Number(table, where, "max", TEMP_MIN, TEMP_MAX, profile.max))
+            return false;
+        if (profile.min > profile.max)
+            return Fail(*table.get("min"), Path(where, "min"), "must not lie above max");
+        return true;
+    case sim::ProfileKind::kTable:
+        return Table(table, where, profile);
+    }
+    return true;
+}
+
+bool Reader::Table(const toml::table& table, std::string_view where, sim::Profile& profile)
+{
+    std::optional<std::string> file;
+    std::optional<std::string> interpolation;
+    if (!OnlyKeys(table, where, {"kind", "file", "interpolation", "loop"}) || !String(table, where, "file", file) ||
+        !String(table, where, "interpolation", interpolation) || !Boolean(table, where, "loop", profile.loop))
+        return false;
+    if (!file)
+        return Fail(table, Path(where, "file"), "missing: the CSV file of seconds,value rows");
+    if (interpolation && *interpolation != "hold" && *interpolation != "linear")
+        return Fail(*table.get("interpolation"), Path(where, "interpolation"), "must be \"hold\" or \"linear\"");
+    profile.linear = interpolation == "linear";
+    const std::filesystem::path path = std::filesystem::path(directory_) / *file;
+    auto points = std::make_shared<std::vector<sim::TablePoint>>();
+    std::string reason;
+    if (!ReadCsvTable(path.string(), *points, reason))
+        return Fail(*table.get("file"), Path(where, "file"), reason);
+    profile.points = std::move(points);
+    return true;
+}
+
+}  // namespace
+
+bool ParseScenario(std::string_view text, const std::string& fileName, const std::string& directory,
+                   Scenario& scenario, std::string& error)
+{
+    scenario = Scenario{};
+    toml::parse_result result = toml::parse(text, fileName);
+    if (!result) {
+        const toml::parse_error& failure = result.error();
+        error = fileName + ":" + std::to_string(failure.source().begin.line) + ":" +
+                std::to_string(failure.source().begin.column) + ": not TOML: " + std::string(failure.description());
+        return false;
+    }
+    Reader reader(fileName, directory, error);
+    return reader.Top(result.table(), scenario);
+}
+
+bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "cannot read the scenario " + path;
+        return false;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    const std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    return ParseScenario(text.str(), path, directory.empty() ? "." : directory.string(), scenario, error);
+}
+
+}  // namespace mimicbox::scenario

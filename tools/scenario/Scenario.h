@@ -1,0 +1,41 @@
+// A run as a scenario file describes it: the seed, how long it runs, the server, and the devices
+// with their starting temperature and profile. Loaded and checked whole before anything connects.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/sim/DeviceRange.h"
+#include "tools/sim/Plant.h"
+
+namespace mimicbox::scenario {
+
+// One [[device]] table: a range of devices that start alike.
+struct DeviceGroup {
+    sim::DeviceRange range;
+    sim::DeviceSetup setup;
+};
+
+struct Scenario {
+    std::optional<uint64_t> seed;
+    std::optional<double> duration;    // seconds
+    std::optional<uint64_t> reports;   // per device
+    std::optional<std::string> host;
+    std::optional<unsigned> port;
+    std::vector<DeviceGroup> devices;  // in the file's order; no device twice
+};
+
+// Reads the TOML text of a scenario. `fileName` names it in messages, and relative CSV paths are
+// read from `directory`. On any fault (not TOML, an unknown key, a wrong type, a value out of range,
+// a device given twice, a CSV file missing or malformed) returns false with one message,
+// "FILE:LINE:COLUMN: KEY: what is wrong"; `scenario` is then not to be used.
+bool ParseScenario(std::string_view text, const std::string& fileName, const std::string& directory,
+                   Scenario& scenario, std::string& error);
+
+// Reads the file at `path` and parses it as above; false with a message when it cannot be read.
+bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error);
+
+}  // namespace mimicbox::scenario
