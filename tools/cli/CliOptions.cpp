@@ -128,10 +128,8 @@ std::vector<sim::DeviceSetup> SetupsOf(const std::vector<DeviceIdentity>& device
     std::vector<sim::DeviceSetup> setups;
     setups.reserve(devices.size());
     for (const DeviceIdentity& device : devices) {
-        const auto group = std::find_if(groups.begin(), groups.end(), [&](const scenario::DeviceGroup& candidate) {
-            const sim::DeviceRange& range = candidate.range;
-            return range.deviceType == device.nDeviceType && device.nSerial >= range.first && device.nSerial <= range.last;
-        });
+        const auto group = std::find_if(groups.begin(), groups.end(),
+                                        [&](const scenario::DeviceGroup& candidate) { return candidate.range.Contains(device); });
         setups.push_back(group->setup);
     }
     return setups;

@@ -59,6 +59,8 @@ public:
             StartWrite();
     }
 
+    void StopReading() { reading_ = false; }
+
     // No report reaches the handler afterwards. An orderly close sends what is queued first.
     void Close(bool reset)
     {
@@ -143,7 +145,7 @@ private:
 
     void OnReadable(std::error_code error)
     {
-        if (!handler_ || !connected_)
+        if (!handler_ || !connected_ || !reading_)
             return;
         std::size_t size = 0;
         if (!error)
@@ -234,6 +236,7 @@ private:
     bool writing_ = false;
     bool closing_ = false;
     bool timedOut_ = false;
+    bool reading_ = true;
 };
 
 class AsioConnection : public sim::Connection {
@@ -243,6 +246,7 @@ public:
 
     void Open() override { link_->Open(); }
     void Write(std::string_view bytes) override { link_->Write(bytes); }
+    void StopReading() override { link_->StopReading(); }
     void Close() override { link_->Close(false); }
     void Reset() override { link_->Close(true); }
 

@@ -29,6 +29,9 @@ public:
     // Queues bytes and sends them as the socket takes them. Ignored unless connected. When the server
     // stops reading and too much waits, the connection is lost ("the server does not read").
     virtual void Write(std::string_view bytes) = 0;
+    // Reads nothing more from the socket, so that what the server writes backs up in the kernel's
+    // buffers and then in the server; the connection stays open.
+    virtual void StopReading() = 0;
     // Ends the connection in an orderly way (FIN) after what is queued, or at once with a reset (RST).
     virtual void Close() = 0;
     virtual void Reset() = 0;

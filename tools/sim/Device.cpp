@@ -48,6 +48,7 @@ std::string Device::NextReport(int64_t calendarSeconds, Instant now)
     if (identity_.nDeviceType == TYPE_THERMO)
         temperature_ = NextTemperature(now);
     std::string text = FormatReport(identity_.nDeviceType, identity_.nSerial, calendarSeconds, switchState_, temperature_);
+    printedTemperature_ = temperature_;
     ParseFloat(FormatFloatG6(temperature_), temperature_);
     return text;
 }

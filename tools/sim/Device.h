@@ -47,6 +47,8 @@ public:
     ChunkResult OnChunk(std::string_view chunk);
 
     float Temperature() const { return temperature_; }
+    // The temperature the last report printed (before it went through the field's text).
+    float PrintedTemperature() const { return printedTemperature_; }
     const Profile& GetProfile() const { return profile_; }
     int SwitchState() const { return switchState_; }
 
@@ -55,6 +57,7 @@ private:
 
     DeviceIdentity identity_;
     float temperature_ = 0.0f;
+    float printedTemperature_ = 0.0f;
     Profile profile_;
     Instant profileStart_{};
     float profileStartValue_ = 0.0f;

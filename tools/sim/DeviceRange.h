@@ -23,6 +23,10 @@ struct DeviceRange {
     int32_t last = 1;
 
     std::size_t Size() const { return static_cast<std::size_t>(last - first) + 1; }
+    bool Contains(const DeviceIdentity& device) const
+    {
+        return device.nDeviceType == deviceType && device.nSerial >= first && device.nSerial <= last;
+    }
     friend bool operator==(const DeviceRange&, const DeviceRange&) = default;
 };
 

@@ -32,6 +32,7 @@ struct Event {
     Nanos lateness{};           // kSent: time minus deadline
     bool missed = false;        // kSent: more than half a period late
     int skipped = 0;            // kSent: deadlines passed without a report before this one
+    const char* fault = nullptr;  // kSent: the fault applied to the report, by its scenario name
     bool read = true;           // kReceived: false once a record of the chunk did not read
     bool toggled = false;       // kReceived: the record flipped the switch
 };

@@ -18,8 +18,21 @@ Plant::Plant(const PlantConfig& config, Scheduler& scheduler, ConnectionFactory&
             device.SetProfile(setup.profile);
         }
         sessions_.push_back(std::make_unique<Session>(i, std::move(device), config_.policy, scheduler, connections,
-                                                      sink, seed, [this] { OnSessionFinished(); }));
+                                                      sink, FaultsOf(config_.devices[i]), seed,
+                                                      [this] { OnSessionFinished(); }));
     }
+}
+
+std::vector<const Fault*> Plant::FaultsOf(const DeviceIdentity& device) const
+{
+    std::vector<const Fault*> faults;
+    for (const FaultRule& rule : config_.faults) {
+        const bool named = rule.devices.empty() || std::any_of(rule.devices.begin(), rule.devices.end(),
+                                                                [&](const DeviceRange& range) { return range.Contains(device); });
+        if (named && FaultAppliesTo(rule.fault.kind, device.nDeviceType))
+            faults.push_back(&rule.fault);
+    }
+    return faults;
 }
 
 void Plant::Start(std::function<void()> onFinished)

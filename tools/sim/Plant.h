@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/sim/DeviceRange.h"
+#include "tools/sim/Fault.h"
 #include "tools/sim/Session.h"
 
 namespace mimicbox::sim {
@@ -18,11 +20,18 @@ struct DeviceSetup {
     Profile profile;
 };
 
+// A fault and the devices it applies to.
+struct FaultRule {
+    Fault fault;
+    std::vector<DeviceRange> devices;  // empty: every device it can apply to
+};
+
 struct PlantConfig {
     std::vector<DeviceIdentity> devices;
     std::vector<DeviceSetup> setups;  // one per device; when empty, every device starts as below
     std::string temperatureText = "0";  // as typed into the dialog's temperature field
     int stepMode = STEP_NONE;
+    std::vector<FaultRule> faults;
     SessionPolicy policy;
     Nanos rampUp{0};    // the connects are spread uniformly over this window
     Nanos duration{0};  // 0 for no limit
@@ -45,6 +54,7 @@ public:
     std::size_t ConnectedCount() const;
 
 private:
+    std::vector<const Fault*> FaultsOf(const DeviceIdentity& device) const;
     void OnSessionFinished();
     void Finish();
 

@@ -21,10 +21,11 @@ bool Toggles(const DeviceIdentity& identity, std::string_view record)
 }  // namespace
 
 Session::Session(std::size_t index, Device device, const SessionPolicy& policy, Scheduler& scheduler,
-                 ConnectionFactory& connections, EventSink& sink, uint64_t seed, std::function<void()> onFinished)
+                 ConnectionFactory& connections, EventSink& sink, std::vector<const Fault*> faults, uint64_t seed,
+                 std::function<void()> onFinished)
     : index_(index), device_(std::move(device)), policy_(policy), scheduler_(scheduler), connections_(connections),
       sink_(sink), random_(seed), onFinished_(std::move(onFinished)),
-      timer_(scheduler.CreateTimer([this] { OnTimer(); }))
+      timer_(scheduler.CreateTimer([this] { OnTimer(); })), seam_(scheduler, std::move(faults), seed * 31 + 7)
 {
 }
 
@@ -35,6 +36,7 @@ void Session::Start(Instant at)
     if (state_ != State::kIdle)
         return;
     state_ = State::kWaiting;
+    runStart_ = scheduler_.Now();
     timer_->Start(at);
 }
 
@@ -42,6 +44,7 @@ void Session::Stop()
 {
     timer_->Cancel();
     const bool connected = Connected();
+    seam_.Attach(nullptr);
     if (connection_)
         connection_->Close();
     connection_.reset();
@@ -75,6 +78,7 @@ void Session::OnConnected()
     // loop, which is what lets one process carry a large plant.
     connectedAt_ = RoundUp(scheduler_.Now(), kDeadlineGrid);
     tick_ = 0;
+    seam_.Attach(connection_.get());
     sink_.OnEvent(MakeEvent(EventKind::kConnected));
     ScheduleReport(connectedAt_);
 }
@@ -99,14 +103,23 @@ void Session::SendReport()
     const Nanos period = device_.Period();
     Event event = MakeEvent(EventKind::kSent);
     event.time = now;
-    const std::string text = device_.NextReport(scheduler_.CalendarSeconds(), due_);
-    event.record = text;
+    const int64_t calendarSeconds = scheduler_.CalendarSeconds();
+    const std::string text = device_.NextReport(calendarSeconds, due_);
     event.scheduled = due_;
     event.lateness = now - due_;
     event.missed = event.lateness * 2 > period;
     const int64_t tickBefore = tick_;
     ++reports_;
-    connection_->Write(std::string_view(text.c_str(), text.size() + 1));
+    const ReportDraft draft{device_.Identity(), calendarSeconds, device_.SwitchState(), device_.PrintedTemperature()};
+    const FaultSeam::Sent sent = seam_.Send(draft, text, reports_, now - runStart_);
+    // A faulted report is logged as the bytes it became, less the one NUL that ends it.
+    std::string_view written = sent.fault ? std::string_view(sent.bytes) : std::string_view(text);
+    if (sent.fault) {
+        event.fault = FaultKindName(*sent.fault);
+        if (!written.empty() && written.back() == '\0')
+            written.remove_suffix(1);
+    }
+    event.record = written;
     if (policy_.reportLimit != 0 && reports_ >= policy_.reportLimit) {
         sink_.OnEvent(event);
         Finish(State::kDone);
@@ -150,6 +163,7 @@ void Session::OnLost(std::string_view reason)
 void Session::Retry(EventKind kind, std::string_view reason)
 {
     timer_->Cancel();
+    seam_.Attach(nullptr);
     connection_.reset();
     const bool wasDone = state_ == State::kDone;
     Event event = MakeEvent(kind);

@@ -8,10 +8,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tools/sim/Connection.h"
 #include "tools/sim/Device.h"
 #include "tools/sim/Event.h"
+#include "tools/sim/FaultSeam.h"
 #include "tools/sim/Random.h"
 #include "tools/sim/Scheduler.h"
 
@@ -26,8 +28,10 @@ class Session final : public ConnectionHandler {
 public:
     // The scheduler, factory and sink are not owned and must outlive the session. `onFinished` is
     // called once, when the device is done or gives up.
+    // `faults` are this device's, owned by the caller and outliving the session.
     Session(std::size_t index, Device device, const SessionPolicy& policy, Scheduler& scheduler,
-            ConnectionFactory& connections, EventSink& sink, uint64_t seed, std::function<void()> onFinished);
+            ConnectionFactory& connections, EventSink& sink, std::vector<const Fault*> faults, uint64_t seed,
+            std::function<void()> onFinished);
     ~Session() override;
 
     // Connects at `at` (at once when it has passed).
@@ -66,8 +70,10 @@ private:
     std::function<void()> onFinished_;
     std::unique_ptr<Timer> timer_;
     std::unique_ptr<Connection> connection_;
+    FaultSeam seam_;
     State state_ = State::kIdle;
     int attempt_ = 0;
+    Instant runStart_{};
     Instant connectedAt_{};
     Instant due_{};
     int64_t tick_ = 0;

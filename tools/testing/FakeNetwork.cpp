@@ -35,9 +35,15 @@ public:
     }
     void Close() override { End("close"); }
     void Reset() override { End("reset"); }
+    void StopReading() override { network_.PeerOf(index_).deviceReading = false; }
 
     void FromServer(const std::string& bytes)
     {
+        PeerState& peer = network_.PeerOf(index_);
+        if (!peer.deviceReading) {
+            peer.unreadByDevice += bytes.size();
+            return;
+        }
         // Split at random points into reads of at most 4095 bytes.
         for (std::size_t start = 0; start < bytes.size();) {
             const std::size_t room = std::min<std::size_t>(bytes.size() - start, 4095);
@@ -92,6 +98,8 @@ private:
         PeerState& peer = network_.PeerOf(index_);
         peer.open = this;
         peer.unread = 0;
+        peer.unreadByDevice = 0;
+        peer.deviceReading = true;
         peer.closedBy.clear();
         ++peer.connects;
     }

@@ -37,6 +37,8 @@ public:
     bool IsConnected(std::size_t index) { return PeerOf(index).open != nullptr; }
     // How the device's last connection ended on its side: "", "close" or "reset".
     const std::string& ClosedBy(std::size_t index) { return PeerOf(index).closedBy; }
+    // What the server wrote that device `index` has left unread since it stopped reading.
+    std::size_t UnreadByDevice(std::size_t index) { return PeerOf(index).unreadByDevice; }
     // Connect attempts over all devices, with the time each was made.
     const std::vector<sim::Instant>& ConnectAttempts() const { return attempts_; }
 
@@ -54,6 +56,8 @@ private:
         std::string received;
         std::size_t unread = 0;
         bool reading = true;
+        bool deviceReading = true;
+        std::size_t unreadByDevice = 0;
         int connects = 0;
         std::string closedBy;
     };

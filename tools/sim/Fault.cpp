@@ -1,0 +1,137 @@
+#include "tools/sim/Fault.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <utility>
+
+#include "link/Record.h"
+
+namespace mimicbox::sim {
+
+namespace {
+
+constexpr std::array<std::pair<std::string_view, FaultKind>, 13> kNames = {{
+    {"missing-nul", FaultKind::kMissingNul},
+    {"double-nul", FaultKind::kDoubleNul},
+    {"split", FaultKind::kSplit},
+    {"garbage", FaultKind::kGarbage},
+    {"oversized", FaultKind::kOversized},
+    {"bad-header", FaultKind::kBadHeader},
+    {"wrong-type", FaultKind::kWrongType},
+    {"duplicate", FaultKind::kDuplicate},
+    {"stale-clock", FaultKind::kStaleClock},
+    {"future-clock", FaultKind::kFutureClock},
+    {"clock-2038", FaultKind::kClock2038},
+    {"out-of-range", FaultKind::kOutOfRange},
+    {"stop-reading", FaultKind::kStopReading},
+}};
+
+// The first second the signed 32-bit clock cannot hold.
+constexpr int64_t kClock2038 = 2147483648;
+constexpr int32_t kWrongTypeCode = 12;
+
+int64_t WholeSeconds(double seconds) { return static_cast<int64_t>(std::llround(seconds)); }
+
+std::string Reprint(const ReportDraft& draft, int64_t clock, float temperature)
+{
+    return FormatReport(draft.identity.nDeviceType, draft.identity.nSerial, clock, draft.switchState, temperature);
+}
+
+std::string RandomBytes(std::size_t count, Random& random)
+{
+    std::string bytes(count, '\0');
+    // Never a NUL: garbage that ended the record early would be a different fault.
+    for (char& byte : bytes)
+        byte = static_cast<char>(1 + random.Next() % 255);
+    return bytes;
+}
+
+// The header with the serial field made unreadable: "TolvarkControl: 16, x3, ...".
+std::string BadHeader(std::string_view record)
+{
+    std::string text(record);
+    const std::size_t comma = text.find(',');
+    if (comma != std::string::npos)
+        text.insert(comma + 2, "x");
+    return text;
+}
+
+// The first header number, the type code, replaced.
+std::string WrongType(std::string_view record, int32_t deviceType)
+{
+    std::string text(record);
+    const std::string type = std::to_string(deviceType);
+    const std::size_t at = text.find(type);
+    if (at != std::string::npos)
+        text.replace(at, type.size(), std::to_string(kWrongTypeCode));
+    return text;
+}
+
+}  // namespace
+
+FaultedReport ApplyFault(const Fault& fault, const ReportDraft& draft, std::string_view record, Random& random)
+{
+    const std::string whole = std::string(record) + '\0';
+    switch (fault.kind) {
+    case FaultKind::kMissingNul:
+        return {std::string(record), {}};
+    case FaultKind::kDoubleNul:
+        return {whole + '\0', {}};
+    case FaultKind::kSplit: {
+        const std::size_t cut = 1 + static_cast<std::size_t>(random.Next() % std::max<std::size_t>(record.size(), 1));
+        return {whole.substr(0, cut), whole.substr(cut)};
+    }
+    case FaultKind::kGarbage:
+        return {RandomBytes(fault.bytes, random) + whole, {}};
+    case FaultKind::kOversized: {
+        std::string padded(record);
+        if (padded.size() < fault.bytes)
+            padded.append(fault.bytes - padded.size(), ' ');
+        return {padded + '\0', {}};
+    }
+    case FaultKind::kBadHeader:
+        return {BadHeader(record) + '\0', {}};
+    case FaultKind::kWrongType:
+        return {WrongType(record, draft.identity.nDeviceType) + '\0', {}};
+    case FaultKind::kDuplicate:
+        return {whole + whole, {}};
+    case FaultKind::kStaleClock:
+        return {Reprint(draft, draft.calendarSeconds - WholeSeconds(fault.seconds), draft.temperature) + '\0', {}};
+    case FaultKind::kFutureClock:
+        return {Reprint(draft, draft.calendarSeconds + WholeSeconds(fault.seconds), draft.temperature) + '\0', {}};
+    case FaultKind::kClock2038:
+        return {Reprint(draft, kClock2038 + WholeSeconds(fault.seconds), draft.temperature) + '\0', {}};
+    case FaultKind::kOutOfRange:
+        return {Reprint(draft, draft.calendarSeconds, static_cast<float>(fault.value)) + '\0', {}};
+    case FaultKind::kStopReading:
+        break;
+    }
+    return {whole, {}};
+}
+
+bool FaultAppliesTo(FaultKind kind, int32_t deviceType)
+{
+    return kind != FaultKind::kOutOfRange || deviceType == TYPE_THERMO;
+}
+
+const char* FaultKindName(FaultKind kind)
+{
+    for (const auto& [name, candidate] : kNames)
+        if (candidate == kind)
+            return name.data();
+    return "fault";
+}
+
+bool ParseFaultKind(std::string_view name, FaultKind& kind)
+{
+    for (const auto& [candidate, value] : kNames) {
+        if (candidate == name) {
+            kind = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace mimicbox::sim
