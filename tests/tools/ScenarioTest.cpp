@@ -177,3 +177,65 @@ TEST(CsvTableTest, RowsAfterAnOptionalHeaderBecomePoints)
         EXPECT_THAT(error, HasSubstr(row.expected)) << row.text;
     }
 }
+
+TEST_F(ScenarioTest, FaultsNameTheirDevicesTriggerAndSize)
+{
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(Parse(R"(
+[[device]]
+model = "thermo"
+serials = "1-4"
+[[device]]
+model = "relay"
+serial = 1005
+[[fault]]
+devices = "thermo:2-3"
+kind = "split"
+every = 10
+delay = 0.5
+[[fault]]
+kind = "garbage"
+probability = 0.01
+bytes = 7
+[[fault]]
+devices = "relay:5"
+kind = "clock-2038"
+at = 30
+)",
+                      scenario, error))
+        << error;
+    ASSERT_EQ(scenario.faults.size(), 3u);
+    EXPECT_EQ(scenario.faults[0].fault.kind, sim::FaultKind::kSplit);
+    EXPECT_EQ(scenario.faults[0].fault.trigger.every, 10u);
+    EXPECT_EQ(scenario.faults[0].fault.delay, 0.5);
+    EXPECT_EQ(scenario.faults[0].devices, (std::vector<sim::DeviceRange>{{TYPE_THERMO, 2, 3}}));
+    EXPECT_TRUE(scenario.faults[1].devices.empty());
+    EXPECT_EQ(scenario.faults[1].fault.trigger.probability, 0.01);
+    EXPECT_EQ(scenario.faults[1].fault.bytes, 7u);
+    EXPECT_EQ(scenario.faults[2].fault.trigger.at, 30.0);
+    EXPECT_EQ(scenario.faults[2].fault.seconds, 0.0);
+    EXPECT_EQ(scenario.faults[2].devices, (std::vector<sim::DeviceRange>{{TYPE_RELAY, 1005, 1005}}));
+
+    const std::string devices = "[[device]]\nmodel = \"thermo\"\nserials = \"1-4\"\n[[device]]\nmodel = \"relay\"\nserial = 1\n";
+    struct Row {
+        const char* fault;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"kind = \"split\"\n", "fault[1].at: give one of at = SECONDS, every = N or probability = P"},
+        {"kind = \"split\"\nevery = 2\nat = 3\n", "give one of"},
+        {"kind = \"spilt\"\nevery = 2\n", "fault[1].kind: must be missing-nul"},
+        {"every = 2\n", "fault[1].kind: missing"},
+        {"kind = \"split\"\nprobability = 1.5\n", "fault[1].probability: must lie from 0 to 1"},
+        {"kind = \"split\"\nevery = 0\n", "fault[1].every: must lie from 1"},
+        {"kind = \"garbage\"\nevery = 1\nbytes = 0\n", "fault[1].bytes: must lie from 1 to 1000000"},
+        {"kind = \"out-of-range\"\nevery = 1\nvalue = 20\n", "fault[1].value: must lie outside -30 to 150"},
+        {"kind = \"out-of-range\"\nevery = 1\ndevices = \"relay:1\"\n", "fault[1].kind: out-of-range needs a Thermo-Box"},
+        {"kind = \"split\"\nevery = 1\ndevices = \"thermo:3-9\"\n", "fault[1].devices: names devices that no [[device]]"},
+        {"kind = \"split\"\nevery = 1\ndevices = \"pump:1\"\n", "fault[1].devices:"},
+        {"kind = \"split\"\nevery = 1\nspeed = 3\n", "fault[1].speed: unknown key"},
+    };
+    for (const Row& row : rows)
+        EXPECT_THAT(ErrorOf(devices + "[[fault]]\n" + row.fault), HasSubstr(row.expected)) << row.fault;
+}

@@ -175,6 +175,7 @@ bool ReadDevices(const Typed& typed, const scenario::Scenario& file, CliOptions&
     options.plant.devices = sim::ShardDevices(ranges, index, count);
     if (fromFile)
         options.plant.setups = SetupsOf(options.plant.devices, file.devices);
+    options.plant.faults = file.faults;
     return true;
 }
 

@@ -81,6 +81,8 @@ std::string JsonLinesSink::Line(const sim::Event& event) const
         object["record"] = Latin1ToUtf8(event.record);
         object["scheduled"] = Seconds(event.scheduled - start_);
         object["lateness"] = Seconds(event.lateness);
+        if (event.fault)
+            object["fault"] = event.fault;
         break;
     case sim::EventKind::kReceived:
         object["record"] = Latin1ToUtf8(event.record);

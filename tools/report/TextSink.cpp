@@ -23,7 +23,8 @@ void TextSink::OnEvent(const sim::Event& event)
         std::fprintf(out_, "%s %s connected to %s\n", time.c_str(), name.c_str(), server_.c_str());
         break;
     case EventKind::kSent:
-        std::fprintf(out_, "%s %s -> %s\n", time.c_str(), name.c_str(), EscapeBytes(event.record).c_str());
+        std::fprintf(out_, "%s %s -> %s%s%s\n", time.c_str(), name.c_str(), EscapeBytes(event.record).c_str(),
+                     event.fault ? "  fault: " : "", event.fault ? event.fault : "");
         break;
     case EventKind::kReceived:
         std::fprintf(out_, "%s %s <- %s%s\n", time.c_str(), name.c_str(), EscapeBytes(event.record).c_str(),

@@ -1,5 +1,6 @@
 #include "tools/scenario/Scenario.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -106,6 +107,11 @@ public:
     }
 
     bool Top(const toml::table& root, Scenario& scenario);
+    bool Faults(const toml::table& root, Scenario& scenario);
+    bool FaultOf(const toml::table& table, std::string_view where, const Scenario& scenario, sim::FaultRule& rule);
+    bool Trigger(const toml::table& table, std::string_view where, sim::FaultTrigger& trigger);
+    bool Selector(const toml::table& table, std::string_view where, const Scenario& scenario,
+                  std::vector<sim::DeviceRange>& ranges);
     bool Server(const toml::table& root, Scenario& scenario);
     bool Devices(const toml::table& root, Scenario& scenario);
     bool Device(const toml::table& table, std::string_view where, DeviceGroup& group);
@@ -133,7 +139,7 @@ private:
 
 bool Reader::Top(const toml::table& root, Scenario& scenario)
 {
-    if (!OnlyKeys(root, "", {"seed", "duration", "reports", "server", "device"}))
+    if (!OnlyKeys(root, "", {"seed", "duration", "reports", "server", "device", "fault"}))
         return false;
     std::optional<int64_t> seed;
     std::optional<int64_t> reports;
@@ -144,7 +150,99 @@ bool Reader::Top(const toml::table& root, Scenario& scenario)
         scenario.seed = static_cast<uint64_t>(*seed);
     if (reports)
         scenario.reports = static_cast<uint64_t>(*reports);
-    return Server(root, scenario) && Devices(root, scenario);
+    return Server(root, scenario) && Devices(root, scenario) && Faults(root, scenario);
+}
+
+bool Reader::Faults(const toml::table& root, Scenario& scenario)
+{
+    const toml::node* node = root.get("fault");
+    if (!node)
+        return true;
+    const toml::array* faults = node->as_array();
+    if (!faults)
+        return Fail(*node, "fault", "must be a list of [[fault]] tables");
+    for (std::size_t i = 0; i < faults->size(); ++i) {
+        const toml::node& entry = *faults->get(i);
+        const std::string where = "fault[" + std::to_string(i + 1) + "]";
+        if (!entry.is_table())
+            return Fail(entry, where, "must be a table");
+        sim::FaultRule rule;
+        if (!FaultOf(*entry.as_table(), where, scenario, rule))
+            return false;
+        scenario.faults.push_back(std::move(rule));
+    }
+    return true;
+}
+
+bool Reader::FaultOf(const toml::table& table, std::string_view where, const Scenario& scenario, sim::FaultRule& rule)
+{
+    if (!OnlyKeys(table, where, {"devices", "kind", "at", "every", "probability", "delay", "bytes", "seconds", "value"}))
+        return false;
+    std::optional<std::string> kind;
+    if (!String(table, where, "kind", kind))
+        return false;
+    if (!kind)
+        return Fail(table, Path(where, "kind"), "missing: the fault, such as \"split\"");
+    if (!sim::ParseFaultKind(*kind, rule.fault.kind))
+        return Fail(*table.get("kind"), Path(where, "kind"),
+                    "must be missing-nul, double-nul, split, garbage, oversized, bad-header, wrong-type, duplicate, "
+                    "stale-clock, future-clock, clock-2038, out-of-range or stop-reading");
+    std::optional<int64_t> bytes;
+    if (!Trigger(table, where, rule.fault.trigger) || !Selector(table, where, scenario, rule.devices) ||
+        !Number(table, where, "delay", 0, 60, rule.fault.delay) || !Integer(table, where, "bytes", 1, 1000000, bytes) ||
+        !Number(table, where, "seconds", 0, 1e9, rule.fault.seconds) || !Number(table, where, "value", -1e9, 1e9, rule.fault.value))
+        return false;
+    if (bytes)
+        rule.fault.bytes = static_cast<std::size_t>(*bytes);
+    if (rule.fault.kind == sim::FaultKind::kClock2038 && !table.get("seconds"))
+        rule.fault.seconds = 0;
+    if (rule.fault.value >= TEMP_MIN && rule.fault.value <= TEMP_MAX)
+        return Fail(*table.get("value"), Path(where, "value"), "must lie outside -30 to 150");
+    const bool anyThermo = rule.devices.empty() ||
+                           std::any_of(rule.devices.begin(), rule.devices.end(),
+                                       [](const sim::DeviceRange& range) { return range.deviceType == TYPE_THERMO; });
+    if (!anyThermo && !sim::FaultAppliesTo(rule.fault.kind, TYPE_RELAY))
+        return Fail(*table.get("kind"), Path(where, "kind"), *kind + " needs a Thermo-Box: a Relay-Box has no temperature");
+    return true;
+}
+
+bool Reader::Trigger(const toml::table& table, std::string_view where, sim::FaultTrigger& trigger)
+{
+    std::optional<int64_t> every;
+    std::optional<double> probability;
+    if (!Number(table, where, "at", 0, 1e9, trigger.at) || !Integer(table, where, "every", 1, INT64_MAX, every) ||
+        !Number(table, where, "probability", 0, 1, probability))
+        return false;
+    if (trigger.at.has_value() + every.has_value() + probability.has_value() != 1)
+        return Fail(table, Path(where, "at"), "give one of at = SECONDS, every = N or probability = P");
+    trigger.every = every ? static_cast<uint64_t>(*every) : 0;
+    trigger.probability = probability.value_or(0);
+    return true;
+}
+
+bool Reader::Selector(const toml::table& table, std::string_view where, const Scenario& scenario,
+                      std::vector<sim::DeviceRange>& ranges)
+{
+    std::optional<std::string> text;
+    if (!String(table, where, "devices", text))
+        return false;
+    if (!text)
+        return true;
+    std::string reason;
+    if (!ParseDeviceSelector(*text, ranges, reason))
+        return Fail(*table.get("devices"), Path(where, "devices"), reason);
+    // Every device named must be one of the scenario's, unless the command line gives the devices.
+    for (const sim::DeviceRange& range : ranges) {
+        std::size_t covered = 0;
+        for (const DeviceGroup& group : scenario.devices) {
+            if (group.range.deviceType == range.deviceType)
+                covered += static_cast<std::size_t>(std::max<int64_t>(
+                    0, int64_t{std::min(group.range.last, range.last)} - std::max(group.range.first, range.first) + 1));
+        }
+        if (!scenario.devices.empty() && covered < range.Size())
+            return Fail(*table.get("devices"), Path(where, "devices"), "names devices that no [[device]] table gives");
+    }
+    return true;
 }
 
 bool Reader::Server(const toml::table& root, Scenario& scenario)
@@ -315,6 +413,18 @@ bool Reader::Table(const toml::table& table, std::string_view where, sim::Profil
 }
 
 }  // namespace
+
+bool ParseDeviceSelector(std::string_view text, std::vector<sim::DeviceRange>& ranges, std::string& error)
+{
+    ranges.clear();
+    if (text == "all")
+        return true;
+    sim::DeviceRange range;
+    if (!sim::ParseDeviceRange(text, range, error))
+        return false;
+    ranges.push_back(range);
+    return true;
+}
 
 bool ParseScenario(std::string_view text, const std::string& fileName, const std::string& directory,
                    Scenario& scenario, std::string& error)

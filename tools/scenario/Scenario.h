@@ -26,7 +26,12 @@ struct Scenario {
     std::optional<std::string> host;
     std::optional<unsigned> port;
     std::vector<DeviceGroup> devices;  // in the file's order; no device twice
+    std::vector<sim::FaultRule> faults;
 };
+
+// "all", a device ("relay:1005") or a range ("thermo:1-4") as scenario files name the devices an
+// entry applies to: `ranges` empty for all. False with the reason for any other text.
+bool ParseDeviceSelector(std::string_view text, std::vector<sim::DeviceRange>& ranges, std::string& error);
 
 // Reads the TOML text of a scenario. `fileName` names it in messages, and relative CSV paths are
 // read from `directory`. On any fault (not TOML, an unknown key, a wrong type, a value out of range,
