@@ -239,3 +239,75 @@ at = 30
     for (const Row& row : rows)
         EXPECT_THAT(ErrorOf(devices + "[[fault]]\n" + row.fault), HasSubstr(row.expected)) << row.fault;
 }
+
+TEST_F(ScenarioTest, EventsCarryTheirActionValueAndSchedule)
+{
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(Parse(R"(
+[[device]]
+model = "thermo"
+serials = "1-4"
+[[device]]
+model = "relay"
+serial = 1005
+toggle_every = 10.0
+[[event]]
+at = 30.0
+devices = "relay:1005"
+action = "silence"
+duration = 5.0
+[[event]]
+at = 5
+every = 20
+action = "set-profile"
+profile = { kind = "ramp", rate = 0.5 }
+[[event]]
+at = 1
+devices = "relay:5"
+action = "set-switch"
+state = "on"
+[[event]]
+at = 2
+action = "set-period"
+period = 2.0
+)",
+                      scenario, error))
+        << error;
+    ASSERT_EQ(scenario.actions.size(), 5u);
+    const sim::TimedAction& toggle = scenario.actions[0];
+    EXPECT_EQ(toggle.action.kind, sim::ActionKind::kSetSwitch);
+    EXPECT_EQ(toggle.action.change, sim::SwitchChange::kToggle);
+    EXPECT_EQ(toggle.every, 10.0);
+    EXPECT_EQ(toggle.devices, (std::vector<sim::DeviceRange>{{TYPE_RELAY, 1005, 1005}}));
+    EXPECT_EQ(scenario.actions[1].action.kind, sim::ActionKind::kSilence);
+    EXPECT_EQ(scenario.actions[1].action.seconds, 5.0);
+    EXPECT_EQ(scenario.actions[2].every, 20.0);
+    EXPECT_EQ(scenario.actions[2].action.profile.kind, sim::ProfileKind::kRamp);
+    EXPECT_EQ(scenario.actions[3].action.change, sim::SwitchChange::kOn);
+    EXPECT_EQ(scenario.actions[4].action.seconds, 2.0);
+
+    const std::string devices = "[[device]]\nmodel = \"thermo\"\nserials = \"1-4\"\n[[device]]\nmodel = \"relay\"\nserial = 1\n";
+    struct Row {
+        const char* event;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"action = \"reset\"\n", "event[1].at: missing"},
+        {"at = 1\n", "event[1].action: missing"},
+        {"at = 1\naction = \"explode\"\n", "event[1].action: must be disconnect"},
+        {"at = 1\naction = \"silence\"\n", "event[1].duration: missing for silence"},
+        {"at = 1\naction = \"reset\"\nduration = 3\n", "event[1].duration: does not belong to reset"},
+        {"at = 1\naction = \"set-temperature\"\nvalue = 200\n", "event[1].value: must lie from -30 to 150"},
+        {"at = 1\naction = \"set-temperature\"\nvalue = 20\ndevices = \"relay:1\"\n",
+         "event[1].action: set-temperature does not fit the model of these devices"},
+        {"at = 1\naction = \"set-switch\"\nstate = \"up\"\ndevices = \"relay:1\"\n", "event[1].state: must be \"on\", \"off\" or \"toggle\""},
+        {"at = 1\naction = \"set-period\"\nperiod = 0\n", "event[1].period: must lie from 0.001"},
+        {"at = 1\naction = \"reset\"\nevery = 0\n", "event[1].every: must lie from 0.001"},
+        {"at = 1\naction = \"reset\"\ndevices = \"relay:2\"\n", "event[1].devices: names devices that no [[device]]"},
+    };
+    for (const Row& row : rows)
+        EXPECT_THAT(ErrorOf(devices + "[[event]]\n" + row.event), HasSubstr(row.expected)) << row.event;
+    EXPECT_THAT(ErrorOf("[[device]]\nmodel = \"thermo\"\nserial = 1\ntoggle_every = 3\n"),
+                HasSubstr("device[1].toggle_every: a Thermo-Box has no switch"));
+}

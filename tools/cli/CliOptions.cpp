@@ -176,6 +176,7 @@ bool ReadDevices(const Typed& typed, const scenario::Scenario& file, CliOptions&
     if (fromFile)
         options.plant.setups = SetupsOf(options.plant.devices, file.devices);
     options.plant.faults = file.faults;
+    options.plant.actions = file.actions;
     return true;
 }
 

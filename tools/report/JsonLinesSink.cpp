@@ -37,7 +37,10 @@ const char* EventName(sim::EventKind kind)
         return "connect-failed";
     case sim::EventKind::kLost:
     case sim::EventKind::kStopped:
+    case sim::EventKind::kClosed:
         return "closed";
+    case sim::EventKind::kAction:
+        return "event";
     case sim::EventKind::kSent:
         return "sent";
     case sim::EventKind::kReceived:
@@ -91,7 +94,11 @@ std::string JsonLinesSink::Line(const sim::Event& event) const
         break;
     case sim::EventKind::kLost:
     case sim::EventKind::kConnectFailed:
+    case sim::EventKind::kClosed:
         object["reason"] = Latin1ToUtf8(event.reason);
+        break;
+    case sim::EventKind::kAction:
+        object["action"] = event.action;
         break;
     case sim::EventKind::kStopped:
         object["reason"] = "stopped";

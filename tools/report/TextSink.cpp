@@ -35,6 +35,13 @@ void TextSink::OnEvent(const sim::Event& event)
         std::fprintf(err_, "%s %s: %.*s\n", time.c_str(), name.c_str(), static_cast<int>(event.reason.size()),
                      event.reason.data());
         break;
+    case EventKind::kAction:
+        std::fprintf(out_, "%s %s %s\n", time.c_str(), name.c_str(), event.action);
+        break;
+    case EventKind::kClosed:
+        std::fprintf(out_, "%s %s closed (%.*s)\n", time.c_str(), name.c_str(), static_cast<int>(event.reason.size()),
+                     event.reason.data());
+        break;
     case EventKind::kStopped:
     case EventKind::kGaveUp: break;
     }

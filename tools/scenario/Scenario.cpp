@@ -108,6 +108,9 @@ public:
 
     bool Top(const toml::table& root, Scenario& scenario);
     bool Faults(const toml::table& root, Scenario& scenario);
+    bool Events(const toml::table& root, Scenario& scenario);
+    bool EventOf(const toml::table& table, std::string_view where, const Scenario& scenario, sim::TimedAction& timed);
+    bool ActionValues(const toml::table& table, std::string_view where, sim::Action& action);
     bool FaultOf(const toml::table& table, std::string_view where, const Scenario& scenario, sim::FaultRule& rule);
     bool Trigger(const toml::table& table, std::string_view where, sim::FaultTrigger& trigger);
     bool Selector(const toml::table& table, std::string_view where, const Scenario& scenario,
@@ -139,7 +142,7 @@ private:
 
 bool Reader::Top(const toml::table& root, Scenario& scenario)
 {
-    if (!OnlyKeys(root, "", {"seed", "duration", "reports", "server", "device", "fault"}))
+    if (!OnlyKeys(root, "", {"seed", "duration", "reports", "server", "device", "fault", "event"}))
         return false;
     std::optional<int64_t> seed;
     std::optional<int64_t> reports;
@@ -150,7 +153,90 @@ bool Reader::Top(const toml::table& root, Scenario& scenario)
         scenario.seed = static_cast<uint64_t>(*seed);
     if (reports)
         scenario.reports = static_cast<uint64_t>(*reports);
-    return Server(root, scenario) && Devices(root, scenario) && Faults(root, scenario);
+    return Server(root, scenario) && Devices(root, scenario) && Faults(root, scenario) && Events(root, scenario);
+}
+
+bool Reader::Events(const toml::table& root, Scenario& scenario)
+{
+    const toml::node* node = root.get("event");
+    if (!node)
+        return true;
+    const toml::array* events = node->as_array();
+    if (!events)
+        return Fail(*node, "event", "must be a list of [[event]] tables");
+    for (std::size_t i = 0; i < events->size(); ++i) {
+        const toml::node& entry = *events->get(i);
+        const std::string where = "event[" + std::to_string(i + 1) + "]";
+        if (!entry.is_table())
+            return Fail(entry, where, "must be a table");
+        sim::TimedAction timed;
+        if (!EventOf(*entry.as_table(), where, scenario, timed))
+            return false;
+        scenario.actions.push_back(std::move(timed));
+    }
+    return true;
+}
+
+bool Reader::EventOf(const toml::table& table, std::string_view where, const Scenario& scenario, sim::TimedAction& timed)
+{
+    if (!OnlyKeys(table, where, {"at", "every", "devices", "action", "duration", "value", "profile", "state", "period"}))
+        return false;
+    std::optional<double> at;
+    std::optional<std::string> name;
+    if (!Number(table, where, "at", 0, 1e9, at) || !Number(table, where, "every", 0.001, 1e9, timed.every) ||
+        !String(table, where, "action", name) || !Selector(table, where, scenario, timed.devices))
+        return false;
+    if (!at)
+        return Fail(table, Path(where, "at"), "missing: the seconds from the start");
+    timed.at = *at;
+    if (!name)
+        return Fail(table, Path(where, "action"), "missing: what happens, such as \"silence\"");
+    if (!sim::ParseActionKind(*name, timed.action.kind))
+        return Fail(*table.get("action"), Path(where, "action"),
+                    "must be disconnect, reset, silence, reconnect, set-temperature, set-profile, set-switch, "
+                    "set-period, ignore-commands or obey-commands");
+    const bool fitsOne = timed.devices.empty() ||
+                         std::any_of(timed.devices.begin(), timed.devices.end(), [&](const sim::DeviceRange& range) {
+                             return sim::ActionAppliesTo(timed.action.kind, range.deviceType);
+                         });
+    if (!fitsOne)
+        return Fail(*table.get("action"), Path(where, "action"), *name + " does not fit the model of these devices");
+    return ActionValues(table, where, timed.action);
+}
+
+bool Reader::ActionValues(const toml::table& table, std::string_view where, sim::Action& action)
+{
+    // Each action takes its own value and no other.
+    const std::pair<sim::ActionKind, std::string_view> owners[] = {
+        {sim::ActionKind::kSilence, "duration"},   {sim::ActionKind::kSetTemperature, "value"},
+        {sim::ActionKind::kSetProfile, "profile"}, {sim::ActionKind::kSetSwitch, "state"},
+        {sim::ActionKind::kSetPeriod, "period"},
+    };
+    for (const auto& [kind, key] : owners) {
+        const toml::node* value = table.get(key);
+        if (kind == action.kind && !value)
+            return Fail(table, Path(where, key), "missing for " + std::string(sim::ActionKindName(kind)));
+        if (kind != action.kind && value)
+            return Fail(*value, Path(where, key), "does not belong to " + std::string(sim::ActionKindName(action.kind)));
+    }
+    std::optional<double> temperature;
+    std::optional<std::string> state;
+    if (!Number(table, where, "duration", 0.001, 1e9, action.seconds) || !Number(table, where, "period", 0.001, 86400, action.seconds) ||
+        !Number(table, where, "value", TEMP_MIN, TEMP_MAX, temperature) || !String(table, where, "state", state))
+        return false;
+    if (temperature)
+        action.temperature = Text(*temperature);
+    if (const toml::node* profile = table.get("profile"); profile && !ProfileOf(*profile, Path(where, "profile"), action.profile))
+        return false;
+    if (state) {
+        const std::pair<std::string_view, sim::SwitchChange> changes[] = {
+            {"on", sim::SwitchChange::kOn}, {"off", sim::SwitchChange::kOff}, {"toggle", sim::SwitchChange::kToggle}};
+        const auto found = std::find_if(std::begin(changes), std::end(changes), [&](const auto& c) { return c.first == *state; });
+        if (found == std::end(changes))
+            return Fail(*table.get("state"), Path(where, "state"), "must be \"on\", \"off\" or \"toggle\"");
+        action.change = found->second;
+    }
+    return true;
 }
 
 bool Reader::Faults(const toml::table& root, Scenario& scenario)
@@ -282,6 +368,13 @@ bool Reader::Devices(const toml::table& root, Scenario& scenario)
         if (!Device(*entry.as_table(), where, group))
             return false;
         ranges.push_back(group.range);
+        if (group.toggleEvery) {
+            sim::TimedAction toggle;
+            toggle.action.kind = sim::ActionKind::kSetSwitch;
+            toggle.at = toggle.every = *group.toggleEvery;
+            toggle.devices = {group.range};
+            scenario.actions.push_back(toggle);
+        }
         std::string overlap;
         if (!sim::CheckNoOverlap(ranges, overlap))
             return Fail(entry, where, overlap);
@@ -292,10 +385,12 @@ bool Reader::Devices(const toml::table& root, Scenario& scenario)
 
 bool Reader::Device(const toml::table& table, std::string_view where, DeviceGroup& group)
 {
-    if (!OnlyKeys(table, where, {"model", "serial", "serials", "temperature", "profile"}) ||
-        !DeviceRange(table, where, group))
+    if (!OnlyKeys(table, where, {"model", "serial", "serials", "temperature", "profile", "toggle_every"}) ||
+        !DeviceRange(table, where, group) || !Number(table, where, "toggle_every", 0.001, 1e9, group.toggleEvery))
         return false;
     const bool thermo = group.range.deviceType == TYPE_THERMO;
+    if (thermo && table.get("toggle_every"))
+        return Fail(*table.get("toggle_every"), Path(where, "toggle_every"), "a Thermo-Box has no switch");
     for (std::string_view key : {"temperature", "profile"}) {
         if (!thermo && table.get(key))
             return Fail(*table.get(key), Path(where, key), "a Relay-Box has no temperature");

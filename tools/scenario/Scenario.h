@@ -17,6 +17,7 @@ namespace mimicbox::scenario {
 struct DeviceGroup {
     sim::DeviceRange range;
     sim::DeviceSetup setup;
+    std::optional<double> toggleEvery;  // Relay-Box: flips its own switch this often
 };
 
 struct Scenario {
@@ -27,6 +28,7 @@ struct Scenario {
     std::optional<unsigned> port;
     std::vector<DeviceGroup> devices;  // in the file's order; no device twice
     std::vector<sim::FaultRule> faults;
+    std::vector<sim::TimedAction> actions;  // [[event]] tables, and each device group's toggle_every
 };
 
 // "all", a device ("relay:1005") or a range ("thermo:1-4") as scenario files name the devices an

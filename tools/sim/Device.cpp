@@ -41,7 +41,10 @@ bool Device::SetTemperature(std::string_view text)
     return true;
 }
 
-Nanos Device::Period() const { return Milliseconds(ReportPeriodMs(identity_.nDeviceType)); }
+Nanos Device::Period() const
+{
+    return period_ > Nanos(0) ? period_ : Milliseconds(ReportPeriodMs(identity_.nDeviceType));
+}
 
 std::string Device::NextReport(int64_t calendarSeconds, Instant now)
 {
@@ -79,7 +82,7 @@ Device::ChunkResult Device::OnChunk(std::string_view chunk)
     buffer[size] = '\0';
     ChunkResult result;
     result.records = ForEachRecord(buffer.data(), static_cast<int>(size), [&](const RecordHeader& header, std::string_view) {
-        if (FlipsSwitch(identity_.nDeviceType, header)) {
+        if (obeying_ && FlipsSwitch(identity_.nDeviceType, header)) {
             switchState_ = ToggleSwitch(switchState_);
             ++result.toggles;
         }

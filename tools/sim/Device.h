@@ -32,6 +32,11 @@ public:
     // at the next report; false, changing nothing, when the text is no number.
     bool SetTemperature(std::string_view text);
     void SetSwitch(int state) { switchState_ = state; }
+    // Sets the report period; 0 goes back to the model's.
+    void SetPeriod(Nanos period) { period_ = period; }
+    // A device that does not obey still reads the server's records but flips no switch.
+    void SetObeying(bool obeying) { obeying_ = obeying; }
+    bool Obeying() const { return obeying_; }
 
     // The report due at `deadline`: a Thermo-Box takes its profile's value for that moment and clamps
     // it first, and carries the value on through the field's text. Counting from deadlines rather than
@@ -64,6 +69,8 @@ private:
     bool profileStarted_ = false;
     Random random_;
     int switchState_ = 0;
+    Nanos period_{0};
+    bool obeying_ = true;
 };
 
 }  // namespace mimicbox::sim

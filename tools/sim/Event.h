@@ -18,6 +18,8 @@ enum class EventKind {
     kReceived,  // one record from the server
     kStopped,   // the run closed the connection
     kGaveUp,    // after a failed or lost connection the device does not try again
+    kAction,    // a timed or live action was applied to the device
+    kClosed,    // an action closed the connection (reason: "disconnect" or "reset")
 };
 
 struct Event {
@@ -33,6 +35,7 @@ struct Event {
     bool missed = false;        // kSent: more than half a period late
     int skipped = 0;            // kSent: deadlines passed without a report before this one
     const char* fault = nullptr;  // kSent: the fault applied to the report, by its scenario name
+    const char* action = nullptr; // kAction: the action, by its scenario name
     bool read = true;           // kReceived: false once a record of the chunk did not read
     bool toggled = false;       // kReceived: the record flipped the switch
 };

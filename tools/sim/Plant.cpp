@@ -42,6 +42,11 @@ void Plant::Start(std::function<void()> onFinished)
     const auto count = static_cast<Nanos::rep>(sessions_.size());
     for (std::size_t i = 0; i < sessions_.size(); ++i)
         sessions_[i]->Start(start + config_.rampUp * static_cast<Nanos::rep>(i) / std::max<Nanos::rep>(count, 1));
+    start_ = start;
+    for (std::size_t i = 0; i < config_.actions.size(); ++i) {
+        actionTimers_.push_back(scheduler_.CreateTimer([this, i] { OnActionDue(i); }));
+        actionTimers_.back()->Start(start + Seconds(config_.actions[i].at));
+    }
     if (config_.duration > Nanos(0)) {
         durationTimer_ = scheduler_.CreateTimer([this] { Finish(); });
         durationTimer_->Start(start + config_.duration);
@@ -55,6 +60,8 @@ void Plant::Stop()
     ended_ = true;
     if (durationTimer_)
         durationTimer_->Cancel();
+    for (auto& timer : actionTimers_)
+        timer->Cancel();
     for (auto& session : sessions_)
         session->Stop();
 }
@@ -63,6 +70,33 @@ std::size_t Plant::ConnectedCount() const
 {
     return static_cast<std::size_t>(
         std::count_if(sessions_.begin(), sessions_.end(), [](const auto& session) { return session->Connected(); }));
+}
+
+std::size_t Plant::Apply(const std::vector<DeviceRange>& devices, const Action& action)
+{
+    std::size_t applied = 0;
+    for (auto& session : sessions_) {
+        const DeviceIdentity& identity = session->GetDevice().Identity();
+        const bool named = devices.empty() || std::any_of(devices.begin(), devices.end(),
+                                                          [&](const DeviceRange& range) { return range.Contains(identity); });
+        if (named && ActionAppliesTo(action.kind, identity.nDeviceType)) {
+            session->Apply(action);
+            ++applied;
+        }
+    }
+    return applied;
+}
+
+void Plant::OnActionDue(std::size_t index)
+{
+    const TimedAction& timed = config_.actions[index];
+    Apply(timed.devices, timed.action);
+    // Repeats keep to the start's grid, so that they do not drift with the loop.
+    if (timed.every > 0 && !ended_) {
+        const Nanos every = Seconds(timed.every);
+        const Nanos since = scheduler_.Now() - (start_ + Seconds(timed.at));
+        actionTimers_[index]->Start(start_ + Seconds(timed.at) + every * (since / every + 1));
+    }
 }
 
 void Plant::OnSessionFinished()

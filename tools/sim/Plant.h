@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/sim/Action.h"
 #include "tools/sim/DeviceRange.h"
 #include "tools/sim/Fault.h"
 #include "tools/sim/Session.h"
@@ -32,6 +33,7 @@ struct PlantConfig {
     std::string temperatureText = "0";  // as typed into the dialog's temperature field
     int stepMode = STEP_NONE;
     std::vector<FaultRule> faults;
+    std::vector<TimedAction> actions;
     SessionPolicy policy;
     Nanos rampUp{0};    // the connects are spread uniformly over this window
     Nanos duration{0};  // 0 for no limit
@@ -53,15 +55,22 @@ public:
     const Session& At(std::size_t index) const { return *sessions_[index]; }
     std::size_t ConnectedCount() const;
 
+    // Applies the action at once to the devices of `devices` (all when empty) that it fits; returns
+    // how many devices it was applied to.
+    std::size_t Apply(const std::vector<DeviceRange>& devices, const Action& action);
+
 private:
     std::vector<const Fault*> FaultsOf(const DeviceIdentity& device) const;
     void OnSessionFinished();
+    void OnActionDue(std::size_t index);
     void Finish();
 
     PlantConfig config_;
     Scheduler& scheduler_;
     std::vector<std::unique_ptr<Session>> sessions_;
     std::unique_ptr<Timer> durationTimer_;
+    std::vector<std::unique_ptr<Timer>> actionTimers_;
+    Instant start_{};
     std::function<void()> onFinished_;
     std::size_t finished_ = 0;
     bool ended_ = false;

@@ -53,6 +53,84 @@ void Session::Stop()
     state_ = State::kStopped;
 }
 
+void Session::Apply(const Action& action)
+{
+    if (state_ == State::kIdle || state_ == State::kDone || state_ == State::kGaveUp || state_ == State::kStopped ||
+        !ActionAppliesTo(action.kind, device_.Identity().nDeviceType))
+        return;
+    Event event = MakeEvent(EventKind::kAction);
+    event.action = ActionKindName(action.kind);
+    sink_.OnEvent(event);
+    switch (action.kind) {
+    case ActionKind::kDisconnect:
+    case ActionKind::kReset:
+        GoAway(action.kind == ActionKind::kReset);
+        break;
+    case ActionKind::kSilence:
+        silentUntil_ = scheduler_.Now() + Seconds(action.seconds);
+        break;
+    case ActionKind::kReconnect:
+        Reconnect();
+        break;
+    case ActionKind::kSetTemperature:
+        device_.SetTemperature(action.temperature);
+        break;
+    case ActionKind::kSetProfile:
+        device_.SetProfile(action.profile);
+        break;
+    case ActionKind::kSetSwitch:
+        device_.SetSwitch(action.change == SwitchChange::kToggle ? ToggleSwitch(device_.SwitchState())
+                                                                 : action.change == SwitchChange::kOn);
+        break;
+    case ActionKind::kSetPeriod:
+        ChangePeriod(Seconds(action.seconds));
+        break;
+    case ActionKind::kIgnoreCommands:
+    case ActionKind::kObeyCommands:
+        device_.SetObeying(action.kind == ActionKind::kObeyCommands);
+        break;
+    }
+}
+
+void Session::GoAway(bool reset)
+{
+    timer_->Cancel();
+    seam_.Attach(nullptr);
+    const bool connected = state_ == State::kConnected;
+    if (connection_) {
+        if (reset)
+            connection_->Reset();
+        else
+            connection_->Close();
+    }
+    connection_.reset();
+    state_ = State::kAway;
+    if (connected) {
+        Event event = MakeEvent(EventKind::kClosed);
+        event.reason = reset ? "reset" : "disconnect";
+        sink_.OnEvent(event);
+    }
+}
+
+void Session::Reconnect()
+{
+    if (state_ == State::kConnected || state_ == State::kConnecting)
+        GoAway(false);
+    attempt_ = 0;
+    state_ = State::kWaiting;
+    timer_->Start(scheduler_.Now());
+}
+
+void Session::ChangePeriod(Nanos period)
+{
+    device_.SetPeriod(period);
+    // The pending report keeps its deadline; the ones after it follow the new period from there.
+    if (state_ == State::kConnected) {
+        connectedAt_ = due_;
+        tick_ = 0;
+    }
+}
+
 void Session::OnTimer()
 {
     if (state_ == State::kWaiting)
@@ -100,6 +178,10 @@ void Session::ScheduleReport(Instant now)
 void Session::SendReport()
 {
     const Instant now = scheduler_.Now();
+    if (now < silentUntil_) {
+        ScheduleReport(now);
+        return;
+    }
     const Nanos period = device_.Period();
     Event event = MakeEvent(EventKind::kSent);
     event.time = now;
@@ -142,7 +224,7 @@ void Session::OnChunk(std::string_view chunk)
         Event event = MakeEvent(EventKind::kReceived);
         event.record = chunk.substr(start, end - start);
         event.read = number < result.records;
-        event.toggled = event.read && Toggles(device_.Identity(), event.record);
+        event.toggled = event.read && device_.Obeying() && Toggles(device_.Identity(), event.record);
         sink_.OnEvent(event);
         start = end + 1;
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/sim/Action.h"
 #include "tools/sim/Connection.h"
 #include "tools/sim/Device.h"
 #include "tools/sim/Event.h"
@@ -38,6 +39,9 @@ public:
     void Start(Instant at);
     // Ends the connection in an orderly way and stops every timer; the session does nothing more.
     void Stop();
+    // Applies a timed or live action at once; ignored when it does not fit the model, and once the
+    // device is done, has given up or is stopped.
+    void Apply(const Action& action);
 
     bool Finished() const { return state_ == State::kDone || state_ == State::kGaveUp; }
     bool Connected() const { return state_ == State::kConnected || state_ == State::kDone; }
@@ -50,11 +54,15 @@ public:
     void OnLost(std::string_view reason) override;
 
 private:
-    enum class State { kIdle, kWaiting, kConnecting, kConnected, kDone, kGaveUp, kStopped };
+    // kAway: closed by an action, waiting for a reconnect.
+    enum class State { kIdle, kWaiting, kConnecting, kConnected, kDone, kGaveUp, kStopped, kAway };
 
     void OnTimer();
     void Connect();
     void SendReport();
+    void GoAway(bool reset);
+    void Reconnect();
+    void ChangePeriod(Nanos period);
     void ScheduleReport(Instant now);
     void Retry(EventKind kind, std::string_view reason);
     void Finish(State state);
@@ -76,6 +84,7 @@ private:
     Instant runStart_{};
     Instant connectedAt_{};
     Instant due_{};
+    Instant silentUntil_{};
     int64_t tick_ = 0;
     uint64_t reports_ = 0;
 };

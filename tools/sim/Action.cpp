@@ -1,0 +1,59 @@
+#include "tools/sim/Action.h"
+
+#include <array>
+#include <utility>
+
+namespace mimicbox::sim {
+
+namespace {
+
+constexpr std::array<std::pair<std::string_view, ActionKind>, 10> kNames = {{
+    {"disconnect", ActionKind::kDisconnect},
+    {"reset", ActionKind::kReset},
+    {"silence", ActionKind::kSilence},
+    {"reconnect", ActionKind::kReconnect},
+    {"set-temperature", ActionKind::kSetTemperature},
+    {"set-profile", ActionKind::kSetProfile},
+    {"set-switch", ActionKind::kSetSwitch},
+    {"set-period", ActionKind::kSetPeriod},
+    {"ignore-commands", ActionKind::kIgnoreCommands},
+    {"obey-commands", ActionKind::kObeyCommands},
+}};
+
+}  // namespace
+
+bool ActionAppliesTo(ActionKind kind, int32_t deviceType)
+{
+    switch (kind) {
+    case ActionKind::kSetTemperature:
+    case ActionKind::kSetProfile:
+        return deviceType == TYPE_THERMO;
+    case ActionKind::kSetSwitch:
+    case ActionKind::kIgnoreCommands:
+    case ActionKind::kObeyCommands:
+        return deviceType == TYPE_RELAY;
+    default:
+        return true;
+    }
+}
+
+const char* ActionKindName(ActionKind kind)
+{
+    for (const auto& [name, candidate] : kNames)
+        if (candidate == kind)
+            return name.data();
+    return "action";
+}
+
+bool ParseActionKind(std::string_view name, ActionKind& kind)
+{
+    for (const auto& [candidate, value] : kNames) {
+        if (candidate == name) {
+            kind = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace mimicbox::sim
