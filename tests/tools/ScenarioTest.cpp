@@ -311,3 +311,44 @@ period = 2.0
     EXPECT_THAT(ErrorOf("[[device]]\nmodel = \"thermo\"\nserial = 1\ntoggle_every = 3\n"),
                 HasSubstr("device[1].toggle_every: a Thermo-Box has no switch"));
 }
+
+TEST_F(ScenarioTest, ExpectationsForAllDevicesAndPerGroup)
+{
+    Scenario scenario;
+    std::string error;
+    ASSERT_TRUE(Parse(R"(
+[expect]
+no_unreadable_commands = true
+[[device]]
+model = "relay"
+serials = "1-2"
+expect = { connection = "closed", within = 2.5, toggles = { min = 1, max = 3 } }
+)",
+                      scenario, error))
+        << error;
+    ASSERT_EQ(scenario.expectations.size(), 2u);
+    EXPECT_TRUE(scenario.expectations[0].devices.empty());
+    EXPECT_TRUE(scenario.expectations[0].noUnreadableCommands);
+    const sim::Expectation& group = scenario.expectations[1];
+    EXPECT_EQ(group.devices, (std::vector<sim::DeviceRange>{{TYPE_RELAY, 1001, 1002}}));
+    EXPECT_EQ(group.connection, sim::ConnectionExpectation::kClosed);
+    EXPECT_EQ(group.within, 2.5);
+    EXPECT_EQ(group.minToggles, 1u);
+    EXPECT_EQ(group.maxToggles, 3u);
+
+    struct Row {
+        const char* text;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"[expect]\nconnection = \"open\"\n", "expect.connection: must be \"kept\" or \"closed\""},
+        {"[expect]\nwithin = 2\n", "expect.within: needs connection = \"closed\""},
+        {"[expect]\ntoggles = { min = 3, max = 1 }\n", "expect.toggles.min: must not lie above max"},
+        {"[expect]\ntoggles = {}\n", "expect.toggles: give min, max or both"},
+        {"[expect]\ntoggles = { least = 1 }\n", "expect.toggles.least: unknown key"},
+        {"[expect]\nno_unreadable_commands = 1\n", "expect.no_unreadable_commands: must be true or false"},
+        {"expect = 3\n", "expect: must be a table"},
+    };
+    for (const Row& row : rows)
+        EXPECT_THAT(ErrorOf(row.text), HasSubstr(row.expected)) << row.text;
+}

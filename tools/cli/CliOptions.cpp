@@ -33,6 +33,7 @@ struct Typed {
     std::string seed;
     std::string logJson;
     std::string summaryJson;
+    std::string junit;
     bool quiet = false;
     bool help = false;
 };
@@ -47,7 +48,8 @@ constexpr const char* kFooter =
     "SIGTERM stops all devices and closes their connections. On exit a summary per device is printed,\n"
     "with the lateness of its reports (send time minus deadline) and its missed ticks (reports more than\n"
     "half a period late, and deadlines skipped).\n\n"
-    "Exit status: 0 on success, 1 when a connection failed or was lost, 2 on a usage error.";
+    "Exit status: 0 on success, 1 when a connection failed or was lost and no expectation of the scenario\n"
+    "covers it, 2 on a usage or scenario error, 3 when an expectation of the scenario did not hold.";
 
 void Describe(CLI::App& app, Typed& typed)
 {
@@ -96,6 +98,10 @@ void Describe(CLI::App& app, Typed& typed)
                    "write every event as one JSON object per line to FILE (- for standard output)")
         ->type_name("FILE")->multi_option_policy(last)->group("Running");
     app.add_option("--summary-json", typed.summaryJson, "write the summary as JSON to FILE (- for standard output)")
+        ->type_name("FILE")->multi_option_policy(last)->group("Running");
+    app.add_option("--junit", typed.junit,
+                   "write the verdict on the scenario's expectations as JUnit XML to FILE, one test case per device "
+                   "and expectation")
         ->type_name("FILE")->multi_option_policy(last)->group("Running");
     app.add_flag("--quiet,-q", typed.quiet, "do not print the records sent and received")->group("Running");
     app.add_flag("--help,-h", typed.help, "show this text")->group("Running");
@@ -177,6 +183,7 @@ bool ReadDevices(const Typed& typed, const scenario::Scenario& file, CliOptions&
         options.plant.setups = SetupsOf(options.plant.devices, file.devices);
     options.plant.faults = file.faults;
     options.plant.actions = file.actions;
+    options.expectations = file.expectations;
     return true;
 }
 
@@ -250,6 +257,7 @@ bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
     }
     options.logJson = typed.logJson;
     options.summaryJson = typed.summaryJson;
+    options.junit = typed.junit;
     options.quiet = typed.quiet;
     return true;
 }

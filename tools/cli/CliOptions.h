@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/sim/Plant.h"
+#include "tools/sim/Verdict.h"
 
 namespace mimicbox::cli {
 
@@ -18,6 +19,8 @@ struct CliOptions {
     std::optional<uint64_t> seed;      // none: a new seed each run
     std::string logJson;               // JSON Lines of every event; "-" for standard output
     std::string summaryJson;           // the summary as JSON; "-" for standard output
+    std::string junit;                 // the verdict as JUnit XML
+    std::vector<sim::Expectation> expectations;
     bool quiet = false;
     bool help = false;
 };

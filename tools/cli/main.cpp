@@ -1,4 +1,5 @@
 // mimicbox-cli: simulated devices without a window, for scripts and CI.
+#include <algorithm>
 #include <asio/io_context.hpp>
 #include <cstdio>
 #include <random>
@@ -11,12 +12,14 @@
 #include "tools/io/DescriptorLimit.h"
 #include "tools/io/StopSignals.h"
 #include "tools/report/FanOut.h"
+#include "tools/report/JUnit.h"
 #include "tools/report/JsonLinesSink.h"
 #include "tools/report/SummaryJson.h"
 #include "tools/report/SummaryText.h"
 #include "tools/report/TextSink.h"
 #include "tools/sim/Plant.h"
 #include "tools/sim/Summary.h"
+#include "tools/sim/Verdict.h"
 
 namespace {
 
@@ -43,6 +46,18 @@ bool ReadSources(asio::io_context& context, const std::vector<std::string>& text
     return true;
 }
 
+// 3 when an expectation failed; else 1 when a device gave up and no expectation judges its
+// connection; else 0.
+int ExitStatus(const sim::Summary& summary, const sim::Verdict& verdict, const std::vector<sim::VerdictResult>& results)
+{
+    if (std::any_of(results.begin(), results.end(), [](const sim::VerdictResult& result) { return !result.passed; }))
+        return 3;
+    for (std::size_t i = 0; i < summary.Devices().size(); ++i)
+        if (summary.Devices()[i].gaveUp && !verdict.CoversConnection(i))
+            return 1;
+    return 0;
+}
+
 int Run(cli::CliOptions& options)
 {
     std::string error;
@@ -57,16 +72,20 @@ int Run(cli::CliOptions& options)
 
     cli::OutputFile logJson;
     cli::OutputFile summaryJson;
+    cli::OutputFile junit;
     if ((!options.logJson.empty() && !logJson.Open(options.logJson, error)) ||
-        (!options.summaryJson.empty() && !summaryJson.Open(options.summaryJson, error)))
+        (!options.summaryJson.empty() && !summaryJson.Open(options.summaryJson, error)) ||
+        (!options.junit.empty() && !junit.Open(options.junit, error)))
         return UsageError(error);
 
     io::AsioScheduler scheduler(context);
     io::AsioNetwork network(context, options.server, options.port, sources);
     sim::Summary summary(options.plant.devices);
     report::TextSink text(stdout, stderr, options.server + ":" + std::to_string(options.port), options.quiet);
+    sim::Verdict verdict(options.plant.devices, options.expectations);
     report::FanOut sinks;
     sinks.Add(summary);
+    sinks.Add(verdict);
     sinks.Add(text);
     report::JsonLinesSink json(logJson.Get(), scheduler.Now());
     if (logJson.Get())
@@ -75,6 +94,7 @@ int Run(cli::CliOptions& options)
     sim::Plant plant(options.plant, scheduler, network, sinks);
 
     io::StopSignals signals(context, [&] { context.stop(); });
+    const sim::Instant start = scheduler.Now();
     plant.Start([&] { context.stop(); });
     context.run();
     // Close every connection, and give the closes a moment to go out.
@@ -83,10 +103,16 @@ int Run(cli::CliOptions& options)
     context.restart();
     context.run_for(std::chrono::milliseconds(500));
     report::WriteSummary(summary, stdout);
+    const std::vector<sim::VerdictResult> results = verdict.Results();
+    std::fputs(report::VerdictLines(results).c_str(), stdout);
     if (summaryJson.Get())
         std::fputs(report::SummaryJson(summary).c_str(), summaryJson.Get());
+    if (junit.Get()) {
+        const double seconds = std::chrono::duration<double>(scheduler.Now() - start).count();
+        std::fputs(report::JUnitXml(results, "mimicbox-cli", seconds).c_str(), junit.Get());
+    }
     std::fflush(stdout);
-    return summary.AnyGaveUp() ? 1 : 0;
+    return ExitStatus(summary, verdict, results);
 }
 
 }  // namespace

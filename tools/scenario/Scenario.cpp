@@ -108,6 +108,7 @@ public:
 
     bool Top(const toml::table& root, Scenario& scenario);
     bool Faults(const toml::table& root, Scenario& scenario);
+    bool ExpectOf(const toml::node& node, std::string_view where, sim::Expectation& expectation);
     bool Events(const toml::table& root, Scenario& scenario);
     bool EventOf(const toml::table& table, std::string_view where, const Scenario& scenario, sim::TimedAction& timed);
     bool ActionValues(const toml::table& table, std::string_view where, sim::Action& action);
@@ -142,7 +143,7 @@ private:
 
 bool Reader::Top(const toml::table& root, Scenario& scenario)
 {
-    if (!OnlyKeys(root, "", {"seed", "duration", "reports", "server", "device", "fault", "event"}))
+    if (!OnlyKeys(root, "", {"seed", "duration", "reports", "server", "device", "fault", "event", "expect"}))
         return false;
     std::optional<int64_t> seed;
     std::optional<int64_t> reports;
@@ -153,7 +154,55 @@ bool Reader::Top(const toml::table& root, Scenario& scenario)
         scenario.seed = static_cast<uint64_t>(*seed);
     if (reports)
         scenario.reports = static_cast<uint64_t>(*reports);
-    return Server(root, scenario) && Devices(root, scenario) && Faults(root, scenario) && Events(root, scenario);
+    if (!Server(root, scenario) || !Devices(root, scenario) || !Faults(root, scenario) || !Events(root, scenario))
+        return false;
+    if (const toml::node* expect = root.get("expect")) {
+        sim::Expectation expectation;
+        if (!ExpectOf(*expect, "expect", expectation))
+            return false;
+        scenario.expectations.insert(scenario.expectations.begin(), expectation);
+    }
+    return true;
+}
+
+bool Reader::ExpectOf(const toml::node& node, std::string_view where, sim::Expectation& expectation)
+{
+    const toml::table* table = node.as_table();
+    if (!table)
+        return Fail(node, where, "must be a table such as { connection = \"kept\" }");
+    std::optional<std::string> connection;
+    if (!OnlyKeys(*table, where, {"connection", "within", "toggles", "no_unreadable_commands"}) ||
+        !String(*table, where, "connection", connection) || !Number(*table, where, "within", 0, 1e9, expectation.within) ||
+        !Boolean(*table, where, "no_unreadable_commands", expectation.noUnreadableCommands))
+        return false;
+    if (connection == "kept")
+        expectation.connection = sim::ConnectionExpectation::kKept;
+    else if (connection == "closed")
+        expectation.connection = sim::ConnectionExpectation::kClosed;
+    else if (connection)
+        return Fail(*table->get("connection"), Path(where, "connection"), "must be \"kept\" or \"closed\"");
+    if (expectation.within && expectation.connection != sim::ConnectionExpectation::kClosed)
+        return Fail(*table->get("within"), Path(where, "within"), "needs connection = \"closed\"");
+    const toml::node* toggles = table->get("toggles");
+    if (!toggles)
+        return true;
+    const std::string at = Path(where, "toggles");
+    if (!toggles->is_table())
+        return Fail(*toggles, at, "must be a table such as { min = 1, max = 3 }");
+    std::optional<int64_t> low;
+    std::optional<int64_t> high;
+    if (!OnlyKeys(*toggles->as_table(), at, {"min", "max"}) || !Integer(*toggles->as_table(), at, "min", 0, INT64_MAX, low) ||
+        !Integer(*toggles->as_table(), at, "max", 0, INT64_MAX, high))
+        return false;
+    if (!low && !high)
+        return Fail(*toggles, at, "give min, max or both");
+    if (low && high && *low > *high)
+        return Fail(*toggles, Path(at, "min"), "must not lie above max");
+    if (low)
+        expectation.minToggles = static_cast<uint64_t>(*low);
+    if (high)
+        expectation.maxToggles = static_cast<uint64_t>(*high);
+    return true;
 }
 
 bool Reader::Events(const toml::table& root, Scenario& scenario)
@@ -368,6 +417,8 @@ bool Reader::Devices(const toml::table& root, Scenario& scenario)
         if (!Device(*entry.as_table(), where, group))
             return false;
         ranges.push_back(group.range);
+        if (group.expectation)
+            scenario.expectations.push_back(*group.expectation);
         if (group.toggleEvery) {
             sim::TimedAction toggle;
             toggle.action.kind = sim::ActionKind::kSetSwitch;
@@ -385,7 +436,7 @@ bool Reader::Devices(const toml::table& root, Scenario& scenario)
 
 bool Reader::Device(const toml::table& table, std::string_view where, DeviceGroup& group)
 {
-    if (!OnlyKeys(table, where, {"model", "serial", "serials", "temperature", "profile", "toggle_every"}) ||
+    if (!OnlyKeys(table, where, {"model", "serial", "serials", "temperature", "profile", "toggle_every", "expect"}) ||
         !DeviceRange(table, where, group) || !Number(table, where, "toggle_every", 0.001, 1e9, group.toggleEvery))
         return false;
     const bool thermo = group.range.deviceType == TYPE_THERMO;
@@ -400,6 +451,12 @@ bool Reader::Device(const toml::table& table, std::string_view where, DeviceGrou
         return false;
     if (temperature)
         group.setup.temperatureText = Text(*temperature);
+    if (const toml::node* expect = table.get("expect")) {
+        group.expectation.emplace();
+        group.expectation->devices = {group.range};
+        if (!ExpectOf(*expect, Path(where, "expect"), *group.expectation))
+            return false;
+    }
     if (const toml::node* profile = table.get("profile"))
         return ProfileOf(*profile, Path(where, "profile"), group.setup.profile);
     return true;

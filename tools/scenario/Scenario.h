@@ -10,6 +10,7 @@
 
 #include "tools/sim/DeviceRange.h"
 #include "tools/sim/Plant.h"
+#include "tools/sim/Verdict.h"
 
 namespace mimicbox::scenario {
 
@@ -18,6 +19,7 @@ struct DeviceGroup {
     sim::DeviceRange range;
     sim::DeviceSetup setup;
     std::optional<double> toggleEvery;  // Relay-Box: flips its own switch this often
+    std::optional<sim::Expectation> expectation;
 };
 
 struct Scenario {
@@ -29,6 +31,7 @@ struct Scenario {
     std::vector<DeviceGroup> devices;  // in the file's order; no device twice
     std::vector<sim::FaultRule> faults;
     std::vector<sim::TimedAction> actions;  // [[event]] tables, and each device group's toggle_every
+    std::vector<sim::Expectation> expectations;  // [expect] for all devices, and each group's expect
 };
 
 // "all", a device ("relay:1005") or a range ("thermo:1-4") as scenario files name the devices an

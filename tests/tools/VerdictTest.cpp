@@ -1,0 +1,113 @@
+#include "tools/sim/Verdict.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tools/report/JUnit.h"
+
+using namespace mimicbox;
+using namespace mimicbox::sim;
+using namespace std::chrono_literals;
+using testing::HasSubstr;
+
+namespace {
+
+const Instant kStart{std::chrono::hours(1)};
+const std::string kToggle = "TolvarkControl: 8, 1005, 4, 0, 0, 1, 11;";
+
+Event At(EventKind kind, std::size_t device, Nanos after)
+{
+    Event event{};
+    event.kind = kind;
+    event.device = device;
+    event.identity = device == 0 ? DeviceIdentity{TYPE_RELAY, 1005} : DeviceIdentity{TYPE_THERMO, 1};
+    event.time = kStart + after;
+    return event;
+}
+
+Event Received(std::size_t device, std::string_view record, bool read)
+{
+    Event event = At(EventKind::kReceived, device, 1s);
+    event.record = record;
+    event.read = read;
+    return event;
+}
+
+}  // namespace
+
+TEST(VerdictTest, EachExpectationIsJudgedPerDevice)
+{
+    Expectation all;
+    all.noUnreadableCommands = true;
+    Expectation relay;
+    relay.devices = {{TYPE_RELAY, 1005, 1005}};
+    relay.connection = ConnectionExpectation::kKept;
+    relay.minToggles = 1;
+    relay.maxToggles = 2;
+    Expectation thermo;
+    thermo.devices = {{TYPE_THERMO, 1, 1}};
+    thermo.connection = ConnectionExpectation::kClosed;
+    thermo.within = 2.0;
+    Verdict verdict({{TYPE_RELAY, 1005}, {TYPE_THERMO, 1}}, {all, relay, thermo});
+    verdict.OnEvent(Received(0, kToggle, true));
+    verdict.OnEvent(Received(0, kToggle, true));
+    verdict.OnEvent(Received(0, "garbage", false));
+    Event faulted = At(EventKind::kSent, 1, 3s);
+    faulted.fault = "stop-reading";
+    verdict.OnEvent(faulted);
+    verdict.OnEvent(At(EventKind::kLost, 1, 4500ms));
+
+    const std::vector<VerdictResult> results = verdict.Results();
+    ASSERT_EQ(results.size(), 5u);
+    EXPECT_EQ(results[0].name, "no unreadable commands");
+    EXPECT_FALSE(results[0].passed);
+    EXPECT_EQ(results[0].detail, "1 unreadable");
+    EXPECT_EQ(results[1].name, "connection kept");
+    EXPECT_TRUE(results[1].passed);
+    EXPECT_EQ(results[2].name, "toggles at least 1 and at most 2");
+    EXPECT_TRUE(results[2].passed);
+    EXPECT_EQ(results[3].device, "thermo:1");
+    EXPECT_TRUE(results[3].passed);
+    EXPECT_EQ(results[4].name, "connection closed within 2 s of a fault");
+    EXPECT_TRUE(results[4].passed);
+    EXPECT_EQ(results[4].detail, "closed 1.5 s after the fault");
+    EXPECT_TRUE(verdict.CoversConnection(1));
+}
+
+TEST(VerdictTest, ClosingsOutsideTheirWindowOrWithoutAFaultFail)
+{
+    Expectation closed;
+    closed.connection = ConnectionExpectation::kClosed;
+    closed.within = 1.0;
+    Expectation kept;
+    kept.connection = ConnectionExpectation::kKept;
+    Verdict verdict({{TYPE_RELAY, 1005}, {TYPE_THERMO, 1}}, {closed, kept});
+    Event faulted = At(EventKind::kSent, 0, 1s);
+    faulted.fault = "garbage";
+    verdict.OnEvent(faulted);
+    verdict.OnEvent(At(EventKind::kLost, 0, 5s));
+    const std::vector<VerdictResult> results = verdict.Results();
+    ASSERT_EQ(results.size(), 4u);
+    EXPECT_FALSE(results[0].passed);
+    EXPECT_EQ(results[0].detail, "closed 4 s after the fault");
+    EXPECT_FALSE(results[1].passed);
+    EXPECT_EQ(results[1].detail, "the server closed it");
+    EXPECT_FALSE(results[2].passed);
+    EXPECT_EQ(results[2].detail, "no fault was applied");
+    EXPECT_TRUE(results[3].passed);
+}
+
+TEST(VerdictTest, JUnitHasACasePerResultAndEscapesWhatItQuotes)
+{
+    const std::vector<VerdictResult> results = {
+        {"relay:1005", "connection kept", true, "kept"},
+        {"thermo:1", "toggles at most 1", false, "5 received <&> \"x\"\x01"},
+    };
+    const std::string xml = report::JUnitXml(results, "mimicbox-cli", 2.5);
+    EXPECT_THAT(xml, HasSubstr("<testsuite name=\"mimicbox-cli\" tests=\"2\" failures=\"1\" errors=\"0\" skipped=\"0\" time=\"2.500\">"));
+    EXPECT_THAT(xml, HasSubstr("<testcase classname=\"relay:1005\" name=\"connection kept\"/>"));
+    EXPECT_THAT(xml, HasSubstr("<failure message=\"5 received &lt;&amp;&gt; &quot;x&quot;\"/>"));
+    EXPECT_EQ(report::VerdictLines(results),
+              "expect relay:1005 connection kept: passed (kept)\n"
+              "expect thermo:1 toggles at most 1: FAILED (5 received <&> \"x\"\x01)\n");
+}

@@ -1,0 +1,18 @@
+// The verdict for CI systems: JUnit XML with one test case per device and expectation.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/sim/Verdict.h"
+
+namespace mimicbox::report {
+
+// A <testsuites> document with one <testsuite> named `suite`; each result is a <testcase> whose
+// class is the device, with a <failure> when it did not hold.
+std::string JUnitXml(const std::vector<sim::VerdictResult>& results, const std::string& suite, double seconds);
+
+// One line per result for the text summary: "expect relay:1005 connection kept: passed (kept)".
+std::string VerdictLines(const std::vector<sim::VerdictResult>& results);
+
+}  // namespace mimicbox::report

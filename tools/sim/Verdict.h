@@ -1,0 +1,60 @@
+// What a scenario expects of the server, and the verdict on it: a sink that follows the run's events
+// and, at its end, says for every device and expectation whether it held.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/sim/DeviceRange.h"
+#include "tools/sim/Event.h"
+
+namespace mimicbox::sim {
+
+enum class ConnectionExpectation { kAny, kKept, kClosed };
+
+struct Expectation {
+    std::vector<DeviceRange> devices;  // empty: every device
+    ConnectionExpectation connection = ConnectionExpectation::kAny;
+    std::optional<double> within;      // closed: at most these seconds after the device's first fault
+    std::optional<uint64_t> minToggles;
+    std::optional<uint64_t> maxToggles;
+    bool noUnreadableCommands = false;
+};
+
+struct VerdictResult {
+    std::string device;  // "thermo:3"
+    std::string name;    // "connection closed within 2 s", "toggles from 1 to 3", ...
+    bool passed = false;
+    std::string detail;  // what was seen
+};
+
+class Verdict : public EventSink {
+public:
+    Verdict(const std::vector<DeviceIdentity>& devices, std::vector<Expectation> expectations);
+
+    void OnEvent(const Event& event) override;
+
+    // One result per device and expectation that names it, in device order.
+    std::vector<VerdictResult> Results() const;
+    // Whether a device that gave up has an expectation on its connection, which then judges it.
+    bool CoversConnection(std::size_t device) const;
+
+private:
+    struct Seen {
+        uint64_t toggles = 0;
+        uint64_t unreadable = 0;
+        bool lost = false;
+        std::optional<Instant> firstFault;
+        std::optional<Instant> lostAt;
+    };
+    bool Names(const Expectation& expectation, std::size_t device) const;
+    void Judge(const Expectation& expectation, std::size_t device, std::vector<VerdictResult>& results) const;
+
+    std::vector<DeviceIdentity> devices_;
+    std::vector<Expectation> expectations_;
+    std::vector<Seen> seen_;
+};
+
+}  // namespace mimicbox::sim
