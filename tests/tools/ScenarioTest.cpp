@@ -56,6 +56,7 @@ TEST_F(ScenarioTest, EveryKeyOfAPlantIsRead)
 seed = 42
 duration = 120
 reports = 7
+ramp_up = 2.5
 [server]
 host = "testhost"
 port = 6000
@@ -85,6 +86,7 @@ profile = { kind = "steps", mode = "down-fast" }
     EXPECT_EQ(scenario.seed, 42u);
     EXPECT_EQ(scenario.duration, 120.0);
     EXPECT_EQ(scenario.reports, 7u);
+    EXPECT_EQ(scenario.rampUp, 2.5);
     EXPECT_EQ(scenario.host, "testhost");
     EXPECT_EQ(scenario.port, 6000u);
     ASSERT_EQ(scenario.devices.size(), 4u);
@@ -154,7 +156,7 @@ TEST(CsvTableTest, RowsAfterAnOptionalHeaderBecomePoints)
 {
     std::vector<sim::TablePoint> points;
     std::string error;
-    ASSERT_TRUE(ParseCsvTable("seconds,value\r\n# warm-up\n0, 20\n\n1.5,-3e1\n", points, error)) << error;
+    ASSERT_TRUE(ParseCsvTable("# a kiln\nseconds,value\r\n# warm-up\n0, 20\n\n1.5,-3e1\n", points, error)) << error;
     ASSERT_EQ(points.size(), 2u);
     EXPECT_EQ(points[1].seconds, 1.5);
     EXPECT_EQ(points[1].value, -30.0);

@@ -49,6 +49,7 @@ TEST(VerdictTest, EachExpectationIsJudgedPerDevice)
     thermo.connection = ConnectionExpectation::kClosed;
     thermo.within = 2.0;
     Verdict verdict({{TYPE_RELAY, 1005}, {TYPE_THERMO, 1}}, {all, relay, thermo});
+    verdict.OnEvent(At(EventKind::kConnected, 0, 0s));
     verdict.OnEvent(Received(0, kToggle, true));
     verdict.OnEvent(Received(0, kToggle, true));
     verdict.OnEvent(Received(0, "garbage", false));
@@ -94,7 +95,10 @@ TEST(VerdictTest, ClosingsOutsideTheirWindowOrWithoutAFaultFail)
     EXPECT_EQ(results[1].detail, "the server closed it");
     EXPECT_FALSE(results[2].passed);
     EXPECT_EQ(results[2].detail, "no fault was applied");
-    EXPECT_TRUE(results[3].passed);
+    EXPECT_FALSE(results[3].passed);
+    EXPECT_EQ(results[3].detail, "never connected");
+    verdict.OnEvent(At(EventKind::kConnected, 1, 0s));
+    EXPECT_TRUE(verdict.Results()[3].passed);
 }
 
 TEST(VerdictTest, JUnitHasACasePerResultAndEscapesWhatItQuotes)

@@ -205,6 +205,8 @@ void TakeFromScenario(const CLI::App& app, const scenario::Scenario& file, Typed
         typed.port = std::to_string(*file.port);
     if (file.duration && !given("--duration"))
         typed.duration = ShortestText(*file.duration);
+    if (file.rampUp && !given("--ramp-up"))
+        typed.rampUp = ShortestText(*file.rampUp);
     if (file.reports && !given("--reports"))
         typed.reports = std::to_string(*file.reports);
     if (file.seed && !given("--seed"))

@@ -18,7 +18,6 @@ bool OutputFile::Open(const std::string& path, std::string& error)
         error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    std::setvbuf(file_, nullptr, _IOLBF, 0);
     return true;
 }
 

@@ -13,8 +13,8 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
 
-    // Opens (and empties) the file, line-buffered so that a reader follows it as it grows. False
-    // with a message naming the file when it cannot be written.
+    // Opens (and empties) the file, fully buffered: a large plant logs thousands of lines a second.
+    // False with a message naming the file when it cannot be written.
     bool Open(const std::string& path, std::string& error);
     // Null until opened.
     std::FILE* Get() const { return file_; }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace mimicbox::scenario {
 
@@ -38,6 +39,7 @@ bool ParseCsvTable(std::string_view text, std::vector<sim::TablePoint>& points, 
 {
     points.clear();
     int number = 0;
+    bool headerAllowed = true;
     while (!text.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
         const std::string_view line = Trim(text.substr(0, end));
@@ -46,8 +48,9 @@ bool ParseCsvTable(std::string_view text, std::vector<sim::TablePoint>& points, 
         if (line.empty() || line.front() == '#')
             continue;
         sim::TablePoint point;
+        const bool first = std::exchange(headerAllowed, false);
         if (!ParseRow(line, point)) {
-            if (number == 1)
+            if (first)
                 continue;
             error = "line " + std::to_string(number) + ": not two numbers 'seconds,value'";
             return false;

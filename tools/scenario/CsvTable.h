@@ -10,7 +10,7 @@
 namespace mimicbox::scenario {
 
 // Rows of two finite numbers separated by a comma, seconds from 0 and strictly rising; blank lines
-// and lines starting with '#' are skipped, and so is a first line that is not numbers (a header).
+// and lines starting with '#' are skipped, and so is a first other line that is not numbers (a header).
 // False with "line N: what is wrong" on any other line, or when no row is left.
 bool ParseCsvTable(std::string_view text, std::vector<sim::TablePoint>& points, std::string& error);
 

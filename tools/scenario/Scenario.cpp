@@ -143,12 +143,12 @@ private:
 
 bool Reader::Top(const toml::table& root, Scenario& scenario)
 {
-    if (!OnlyKeys(root, "", {"seed", "duration", "reports", "server", "device", "fault", "event", "expect"}))
+    if (!OnlyKeys(root, "", {"seed", "duration", "reports", "ramp_up", "server", "device", "fault", "event", "expect"}))
         return false;
     std::optional<int64_t> seed;
     std::optional<int64_t> reports;
     if (!Integer(root, "", "seed", 0, INT64_MAX, seed) || !Number(root, "", "duration", 0.001, 1e9, scenario.duration) ||
-        !Integer(root, "", "reports", 1, INT64_MAX, reports))
+        !Integer(root, "", "reports", 1, INT64_MAX, reports) || !Number(root, "", "ramp_up", 0, 1e9, scenario.rampUp))
         return false;
     if (seed)
         scenario.seed = static_cast<uint64_t>(*seed);

@@ -25,6 +25,7 @@ struct DeviceGroup {
 struct Scenario {
     std::optional<uint64_t> seed;
     std::optional<double> duration;    // seconds
+    std::optional<double> rampUp;      // seconds over which the devices connect
     std::optional<uint64_t> reports;   // per device
     std::optional<std::string> host;
     std::optional<unsigned> port;

@@ -48,6 +48,9 @@ void Verdict::OnEvent(const Event& event)
             ++seen.toggles;
         break;
     }
+    case EventKind::kConnected:
+        seen.connected = true;
+        break;
     case EventKind::kLost:
         if (!seen.lost)
             seen.lostAt = event.time;
@@ -87,7 +90,9 @@ void Verdict::Judge(const Expectation& expectation, std::size_t device, std::vec
     const Seen& seen = seen_[device];
     const std::string name = DeviceName(devices_[device]);
     if (expectation.connection == ConnectionExpectation::kKept) {
-        results.push_back(Result(name, "connection kept", !seen.lost, seen.lost ? "the server closed it" : "kept"));
+        const bool kept = seen.connected && !seen.lost;
+        results.push_back(Result(name, "connection kept", kept,
+                                 kept ? "kept" : seen.lost ? "the server closed it" : "never connected"));
     } else if (expectation.connection == ConnectionExpectation::kClosed) {
         std::string title = "connection closed";
         bool passed = seen.lost;

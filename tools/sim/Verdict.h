@@ -45,6 +45,7 @@ private:
     struct Seen {
         uint64_t toggles = 0;
         uint64_t unreadable = 0;
+        bool connected = false;
         bool lost = false;
         std::optional<Instant> firstFault;
         std::optional<Instant> lostAt;
