@@ -7,14 +7,19 @@ cd "$(dirname "$0")/.."
 MIMICBOX_WERROR=ON bash scripts/build.sh
 jobs="$(nproc)"
 
-echo "== fuzzing the incoming records (${FUZZ_SECONDS:-30} s)"
+# The fuzz budget is shared between the two targets.
+fuzz_seconds=$(( ${FUZZ_SECONDS:-30} / 2 ))
+echo "== fuzzing the incoming records and the scenario loader (${fuzz_seconds} s each)"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DMIMICBOX_FUZZ=ON -DMIMICBOX_WERROR=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build-fuzz --parallel "$jobs" --target receive_fuzzer
+cmake --build build-fuzz --parallel "$jobs" --target receive_fuzzer scenario_fuzzer
 corpus="$(mktemp -d)"
 trap 'rm -rf "$corpus"' EXIT
-cp tests/fuzz/corpus/* "$corpus"/
-./build-fuzz/receive_fuzzer -max_total_time="${FUZZ_SECONDS:-30}" -print_final_stats=0 "$corpus" 2>&1 | tail -n 3
+mkdir "$corpus/receive" "$corpus/scenario"
+cp tests/fuzz/corpus/* "$corpus/receive/"
+cp examples/scenarios/*.toml "$corpus/scenario/"
+./build-fuzz/receive_fuzzer -max_total_time="$fuzz_seconds" -print_final_stats=0 "$corpus/receive" 2>&1 | tail -n 3
+./build-fuzz/scenario_fuzzer -max_total_time="$fuzz_seconds" -print_final_stats=0 -max_len=4096 "$corpus/scenario" 2>&1 | tail -n 3
 
 echo "== unit tests on Clang under AddressSanitizer and UndefinedBehaviorSanitizer"
 CXX=clang++ cmake -S . -B build-asan -G Ninja -DMIMICBOX_WITH_QT=OFF -DMIMICBOX_WERROR=ON \

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "tools/scenario/CsvTable.h"
+#include "tools/scenario/StrayBytes.h"
 
 using namespace mimicbox;
 using namespace mimicbox::scenario;
@@ -353,4 +354,35 @@ expect = { connection = "closed", within = 2.5, toggles = { min = 1, max = 3 } }
     };
     for (const Row& row : rows)
         EXPECT_THAT(ErrorOf(row.text), HasSubstr(row.expected)) << row.text;
+}
+
+TEST(StrayBytesTest, BytesBeyondAsciiAreFoundOnlyOutsideStringsAndComments)
+{
+    struct Row {
+        std::string_view text;
+        bool found;
+        std::size_t line;
+        std::size_t column;
+    };
+    const Row rows[] = {
+        {"a = \"M\xc3\xbcnchen\" # K\xc3\xb6ln\n", false, 0, 0},
+        {"a = 'caf\xc3\xa9'\nb = \"\"\"\n\xc3\xa4 \\\"\"\" \"\"\"\nc = '''\xc3\xb6'''\n", false, 0, 0},
+        {"\xcd\x9a", true, 1, 1},
+        {"a = 1\n# \xc3\xa4\nb\xc3\xa4 = 2\n", true, 3, 2},
+        {"a = \"\xc3\xa4\" \xc3\xa4\n", true, 1, 9},
+        {"a = \"open\n\xc3\xa4", true, 2, 1},
+        {"a = \"\\\"\xc3\xa4\"\n", false, 0, 0},
+    };
+    for (const Row& row : rows) {
+        TextPosition at;
+        EXPECT_EQ(FindStrayByte(row.text, at), row.found) << row.text;
+        if (row.found) {
+            EXPECT_EQ(at.line, row.line) << row.text;
+            EXPECT_EQ(at.column, row.column) << row.text;
+        }
+    }
+    Scenario scenario;
+    std::string error;
+    EXPECT_FALSE(ParseScenario("\xcd\x9a", "plant.toml", ".", scenario, error));
+    EXPECT_EQ(error, "plant.toml:1:1: not TOML: a character beyond ASCII outside a string or comment");
 }

@@ -10,6 +10,7 @@
 
 #include "core/DeviceModel.h"
 #include "tools/scenario/CsvTable.h"
+#include "tools/scenario/StrayBytes.h"
 
 namespace mimicbox::scenario {
 
@@ -582,6 +583,12 @@ bool ParseScenario(std::string_view text, const std::string& fileName, const std
                    Scenario& scenario, std::string& error)
 {
     scenario = Scenario{};
+    TextPosition stray;
+    if (FindStrayByte(text, stray)) {
+        error = fileName + ":" + std::to_string(stray.line) + ":" + std::to_string(stray.column) +
+                ": not TOML: a character beyond ASCII outside a string or comment";
+        return false;
+    }
     toml::parse_result result = toml::parse(text, fileName);
     if (!result) {
         const toml::parse_error& failure = result.error();
