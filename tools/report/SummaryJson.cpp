@@ -47,6 +47,7 @@ std::string SummaryJson(const sim::Summary& summary)
         {"devices", summary.Devices().size()},
         {"reports", summary.Reports()},
         {"missed_ticks", summary.Missed()},
+        {"faults", summary.Faults()},
         {"lateness", Lateness(summary.Lateness())},
     };
     return nlohmann::ordered_json{{"run", run}, {"devices", devices}}.dump(2) + "\n";

@@ -35,8 +35,11 @@ std::string DeviceSummaryLine(const sim::DeviceStats& stats)
 
 std::string RunSummaryLine(const sim::Summary& summary)
 {
-    return std::to_string(summary.Devices().size()) + " devices: " + std::to_string(summary.Reports()) + " reports" +
-           LatenessText(summary.Lateness(), summary.Missed());
+    std::string line = std::to_string(summary.Devices().size()) + " devices: " + std::to_string(summary.Reports()) +
+                       " reports" + LatenessText(summary.Lateness(), summary.Missed());
+    if (summary.Faults() > 0)
+        line += ", " + std::to_string(summary.Faults()) + " faults";
+    return line;
 }
 
 void WriteSummary(const sim::Summary& summary, std::FILE* out)

@@ -16,6 +16,9 @@ namespace mimicbox::scenario {
 
 namespace {
 
+// Past the 4096 bytes a server's read buffer commonly holds.
+constexpr std::size_t kOversizedBytes = 5000;
+
 // Reads one scenario's tables; the first fault ends the reading with a located message.
 class Reader {
 public:
@@ -330,6 +333,8 @@ bool Reader::FaultOf(const toml::table& table, std::string_view where, const Sce
         return false;
     if (bytes)
         rule.fault.bytes = static_cast<std::size_t>(*bytes);
+    else if (rule.fault.kind == sim::FaultKind::kOversized)
+        rule.fault.bytes = kOversizedBytes;
     if (rule.fault.kind == sim::FaultKind::kClock2038 && !table.get("seconds"))
         rule.fault.seconds = 0;
     if (rule.fault.value >= TEMP_MIN && rule.fault.value <= TEMP_MAX)

@@ -38,6 +38,8 @@ void Summary::OnSent(DeviceStats& stats, const Event& event)
 {
     ++stats.reports;
     ++reports_;
+    if (event.fault)
+        ++faults_;
     const uint64_t missed = static_cast<uint64_t>(event.skipped) + (event.missed ? 1 : 0);
     stats.missed += missed;
     missed_ += missed;

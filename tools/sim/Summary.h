@@ -35,6 +35,7 @@ public:
     const RunHistogram& Lateness() const { return lateness_; }
     uint64_t Reports() const { return reports_; }
     uint64_t Missed() const { return missed_; }
+    uint64_t Faults() const { return faults_; }
     bool AnyGaveUp() const { return gaveUp_; }
 
 private:
@@ -44,6 +45,7 @@ private:
     RunHistogram lateness_;
     uint64_t reports_ = 0;
     uint64_t missed_ = 0;
+    uint64_t faults_ = 0;
     bool gaveUp_ = false;
 };
 
