@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Mimicbox and runs every test: the whole suite on the -O2 build, a short fuzz run of the
-# incoming path, the unit tests under sanitizers on Clang, and a -O3 Release build, tested, whose
-# Debian package is built, unpacked and checked. Warnings are errors in every build here.
+# incoming path and the scenario loader, the unit tests under sanitizers on Clang, the live control's
+# threads under ThreadSanitizer, and a -O3 Release build, tested, whose Debian package is built,
+# unpacked and checked. Warnings are errors in every build here.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 MIMICBOX_WERROR=ON bash scripts/build.sh
@@ -29,6 +30,12 @@ cmake --build build-asan --parallel "$jobs"
 # Left out here: the sanitizer runtime itself needs descriptors (it probes memory through a pipe), so
 # a server run out of them reports false errors; the other builds run that test.
 (cd build-asan && ctest --output-on-failure --timeout 300 -E 'DoesNotAnswer|OutOfDescriptors' | tail -n 3)
+
+echo "== the live control's threads under ThreadSanitizer"
+CXX=clang++ cmake -S . -B build-tsan -G Ninja -DMIMICBOX_WITH_QT=OFF -DMIMICBOX_WERROR=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS="-fsanitize=thread" >/dev/null
+cmake --build build-tsan --parallel "$jobs" --target tools_tests
+TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tools_tests --gtest_filter='HttpControlTest.*:ControllerTest.*' | tail -n 3
 
 echo "== Release build and its Debian package"
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIMICBOX_WERROR=ON >/dev/null

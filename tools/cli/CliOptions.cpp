@@ -34,6 +34,8 @@ struct Typed {
     std::string logJson;
     std::string summaryJson;
     std::string junit;
+    std::string control;
+    std::string controlToken;
     bool quiet = false;
     bool help = false;
 };
@@ -103,6 +105,14 @@ void Describe(CLI::App& app, Typed& typed)
                    "write the verdict on the scenario's expectations as JUnit XML to FILE, one test case per device "
                    "and expectation")
         ->type_name("FILE")->multi_option_policy(last)->group("Running");
+    app.add_option("--control", typed.control,
+                   "serve the live control API (HTTP/1.1, JSON; see docs/control-api.md) on ADDRESS:PORT; port 0 picks "
+                   "a free one, and the first line printed is then 'control: http://ADDRESS:PORT'")
+        ->type_name("ADDRESS:PORT")->multi_option_policy(last)->group("Running");
+    app.add_option("--control-token", typed.controlToken,
+                   "require 'Authorization: Bearer TOKEN' on every control request; needed to serve on any address "
+                   "but loopback")
+        ->type_name("TOKEN")->multi_option_policy(last)->group("Running");
     app.add_flag("--quiet,-q", typed.quiet, "do not print the records sent and received")->group("Running");
     app.add_flag("--help,-h", typed.help, "show this text")->group("Running");
     app.footer(kFooter);
@@ -213,6 +223,26 @@ void TakeFromScenario(const CLI::App& app, const scenario::Scenario& file, Typed
         typed.seed = std::to_string(*file.seed);
 }
 
+bool ReadControl(const Typed& typed, CliOptions& options, std::string& error)
+{
+    const std::size_t colon = typed.control.rfind(':');
+    long long port = 0;
+    in_addr address{};
+    if (colon == std::string::npos || ::inet_pton(AF_INET, typed.control.substr(0, colon).c_str(), &address) != 1 ||
+        !ParseWhole(typed.control.substr(colon + 1), 0, 65535, port))
+        return Fail(error, typed.control, "--control", "ADDRESS:PORT, an IPv4 address and a port from 0 to 65535");
+    options.controlAddress = typed.control.substr(0, colon);
+    options.controlPort = static_cast<unsigned>(port);
+    options.controlToken = typed.controlToken;
+    // Only this machine may drive the plant without a token.
+    const bool loopback = (ntohl(address.s_addr) >> 24) == 127;
+    if (!loopback && options.controlToken.empty()) {
+        error = "serving the control API on " + options.controlAddress + " needs --control-token";
+        return false;
+    }
+    return true;
+}
+
 bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
 {
     long long number = 0;
@@ -260,6 +290,8 @@ bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
     options.logJson = typed.logJson;
     options.summaryJson = typed.summaryJson;
     options.junit = typed.junit;
+    if (!typed.control.empty() && !ReadControl(typed, options, error))
+        return false;
     options.quiet = typed.quiet;
     return true;
 }

@@ -21,6 +21,9 @@ struct CliOptions {
     std::string summaryJson;           // the summary as JSON; "-" for standard output
     std::string junit;                 // the verdict as JUnit XML
     std::vector<sim::Expectation> expectations;
+    std::string controlAddress;        // the live control API's; empty for none
+    unsigned controlPort = 0;          // 0 picks a free one
+    std::string controlToken;
     bool quiet = false;
     bool help = false;
 };

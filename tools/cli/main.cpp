@@ -4,12 +4,19 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <memory>
+#include <unistd.h>
 
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/OutputFile.h"
+#include "tools/control/Controller.h"
+#include "tools/control/LineCommands.h"
+#include "tools/control/Metrics.h"
 #include "tools/io/AsioConnection.h"
 #include "tools/io/AsioScheduler.h"
 #include "tools/io/DescriptorLimit.h"
+#include "tools/io/HttpControl.h"
+#include "tools/io/LineReader.h"
 #include "tools/io/StopSignals.h"
 #include "tools/report/FanOut.h"
 #include "tools/report/JUnit.h"
@@ -92,11 +99,35 @@ int Run(cli::CliOptions& options)
         sinks.Add(json);
     options.plant.seed = options.seed.value_or(std::random_device{}());
     sim::Plant plant(options.plant, scheduler, network, sinks);
+    control::Metrics metrics;
+    sinks.Add(metrics);
+    control::Controller controller(plant, summary, metrics, [&] { context.stop(); });
+    sinks.Add(controller);
+    io::HttpControl http(context, [&](const control::Request& request) { return controller.Handle(request); },
+                         options.controlToken);
+    if (!options.controlAddress.empty()) {
+        if (!http.Listen(options.controlAddress, options.controlPort, error))
+            return UsageError(error);
+        std::printf("control: http://%s:%u\n", options.controlAddress.c_str(), http.Port());
+        http.Start();
+    }
 
     io::StopSignals signals(context, [&] { context.stop(); });
+    // On a terminal, line commands drive the plant through the same requests as the API.
+    std::unique_ptr<io::LineReader> commands;
+    if (::isatty(STDIN_FILENO))
+        commands = std::make_unique<io::LineReader>(context, STDIN_FILENO, [&](const std::string& line) {
+            control::Request request;
+            std::string usage;
+            const std::string answer = control::LineToRequest(line, request, usage)
+                                           ? control::ResponseText(request, controller.Handle(request))
+                                           : usage;
+            std::printf("%s\n", answer.c_str());
+        });
     const sim::Instant start = scheduler.Now();
     plant.Start([&] { context.stop(); });
     context.run();
+    http.Stop();
     // Close every connection, and give the closes a moment to go out.
     plant.Stop();
     signals.Cancel();

@@ -22,8 +22,10 @@ constexpr std::size_t kOversizedBytes = 5000;
 // Reads one scenario's tables; the first fault ends the reading with a located message.
 class Reader {
 public:
-    Reader(const std::string& fileName, const std::string& directory, std::string& error)
-        : fileName_(fileName), directory_(directory), error_(error)
+    // With no file name, messages name the key alone; `live` reads a fault as the control API takes
+    // it: for the next report of one device, with neither trigger nor devices.
+    Reader(const std::string& fileName, const std::string& directory, std::string& error, bool live = false)
+        : fileName_(fileName), directory_(directory), error_(error), live_(live)
     {
     }
 
@@ -33,8 +35,9 @@ public:
     }
     bool Fail(const toml::source_region& where, std::string_view key, const std::string& what)
     {
-        error_ = fileName_ + ":" + std::to_string(where.begin.line) + ":" + std::to_string(where.begin.column) + ": " +
-                 std::string(key) + ": " + what;
+        error_ = fileName_.empty() ? std::string(key) + ": " + what
+                                   : fileName_ + ":" + std::to_string(where.begin.line) + ":" +
+                                         std::to_string(where.begin.column) + ": " + std::string(key) + ": " + what;
         return false;
     }
 
@@ -143,6 +146,7 @@ private:
     const std::string& fileName_;
     const std::string& directory_;
     std::string& error_;
+    bool live_;
 };
 
 bool Reader::Top(const toml::table& root, Scenario& scenario)
@@ -354,7 +358,10 @@ bool Reader::Trigger(const toml::table& table, std::string_view where, sim::Faul
     if (!Number(table, where, "at", 0, 1e9, trigger.at) || !Integer(table, where, "every", 1, INT64_MAX, every) ||
         !Number(table, where, "probability", 0, 1, probability))
         return false;
-    if (trigger.at.has_value() + every.has_value() + probability.has_value() != 1)
+    const int triggers = trigger.at.has_value() + every.has_value() + probability.has_value();
+    if (live_ && triggers != 0)
+        return Fail(table, Path(where, "at"), "a fault given live applies to the next report: give no trigger");
+    if (!live_ && triggers != 1)
         return Fail(table, Path(where, "at"), "give one of at = SECONDS, every = N or probability = P");
     trigger.every = every ? static_cast<uint64_t>(*every) : 0;
     trigger.probability = probability.value_or(0);
@@ -369,6 +376,8 @@ bool Reader::Selector(const toml::table& table, std::string_view where, const Sc
         return false;
     if (!text)
         return true;
+    if (live_)
+        return Fail(*table.get("devices"), Path(where, "devices"), "the request names the device");
     std::string reason;
     if (!ParseDeviceSelector(*text, ranges, reason))
         return Fail(*table.get("devices"), Path(where, "devices"), reason);
@@ -603,6 +612,56 @@ bool ParseScenario(std::string_view text, const std::string& fileName, const std
     }
     Reader reader(fileName, directory, error);
     return reader.Top(result.table(), scenario);
+}
+
+namespace {
+
+// The single value of "value = TEXT", when TEXT is one TOML value.
+bool ParseLiveValue(std::string_view text, toml::parse_result& result, std::string& error)
+{
+    TextPosition stray;
+    if (FindStrayByte(text, stray)) {
+        error = "a character beyond ASCII outside a string";
+        return false;
+    }
+    const std::string document = "value = " + std::string(text) + "\n";
+    result = toml::parse(std::string_view(document), std::string_view("control"));
+    if (!result) {
+        error = "not a table of the scenario schema: " + std::string(result.error().description());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseLiveProfile(std::string_view text, sim::Profile& profile, std::string& error)
+{
+    toml::parse_result result;
+    if (!ParseLiveValue(text, result, error))
+        return false;
+    const std::string none;
+    Reader reader(none, ".", error, true);
+    return reader.ProfileOf(*result.table().get("value"), "profile", profile);
+}
+
+bool ParseLiveFault(std::string_view text, sim::Fault& fault, std::string& error)
+{
+    toml::parse_result result;
+    if (!ParseLiveValue(text, result, error))
+        return false;
+    const toml::node& node = *result.table().get("value");
+    const std::string none;
+    Reader reader(none, ".", error, true);
+    if (!node.is_table()) {
+        error = "fault: must be a table such as { kind = \"split\" }";
+        return false;
+    }
+    sim::FaultRule rule;
+    if (!reader.FaultOf(*node.as_table(), "fault", Scenario{}, rule))
+        return false;
+    fault = rule.fault;
+    return true;
 }
 
 bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error)

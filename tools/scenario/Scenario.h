@@ -46,6 +46,13 @@ bool ParseDeviceSelector(std::string_view text, std::vector<sim::DeviceRange>& r
 bool ParseScenario(std::string_view text, const std::string& fileName, const std::string& directory,
                    Scenario& scenario, std::string& error);
 
+// One profile or fault as the live control hands it over: the text of a TOML inline table of the
+// scenario schema, such as { kind = "split", delay = 0.2 }. A live fault has neither trigger nor
+// devices: it applies to the next report of the device a request names. False with
+// "KEY: what is wrong"; CSV files of a profile are read from the working directory.
+bool ParseLiveProfile(std::string_view text, sim::Profile& profile, std::string& error);
+bool ParseLiveFault(std::string_view text, sim::Fault& fault, std::string& error);
+
 // Reads the file at `path` and parses it as above; false with a message when it cannot be read.
 bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error);
 

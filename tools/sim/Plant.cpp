@@ -72,6 +72,13 @@ std::size_t Plant::ConnectedCount() const
         std::count_if(sessions_.begin(), sessions_.end(), [](const auto& session) { return session->Connected(); }));
 }
 
+std::size_t Plant::Find(const DeviceIdentity& device) const
+{
+    const auto found = std::find_if(sessions_.begin(), sessions_.end(),
+                                    [&](const auto& session) { return session->GetDevice().Identity() == device; });
+    return static_cast<std::size_t>(found - sessions_.begin());
+}
+
 std::size_t Plant::Apply(const std::vector<DeviceRange>& devices, const Action& action)
 {
     std::size_t applied = 0;

@@ -53,6 +53,9 @@ public:
 
     std::size_t Size() const { return sessions_.size(); }
     const Session& At(std::size_t index) const { return *sessions_[index]; }
+    Session& At(std::size_t index) { return *sessions_[index]; }
+    // The index of the device, or Size() when the plant has none such.
+    std::size_t Find(const DeviceIdentity& device) const;
     std::size_t ConnectedCount() const;
 
     // Applies the action at once to the devices of `devices` (all when empty) that it fits; returns

@@ -42,6 +42,8 @@ public:
     // Applies a timed or live action at once; ignored when it does not fit the model, and once the
     // device is done, has given up or is stopped.
     void Apply(const Action& action);
+    // The next report goes out with this fault, whatever the triggers say.
+    void InjectFault(const Fault& fault) { seam_.InjectNext(fault); }
 
     bool Finished() const { return state_ == State::kDone || state_ == State::kGaveUp; }
     bool Connected() const { return state_ == State::kConnected || state_ == State::kDone; }

@@ -1,0 +1,118 @@
+// The HTTP layer of the live control on real sockets and threads: requests answered from the loop's
+// thread, the token, and the limits. Run under ThreadSanitizer by the test command.
+#include "tools/io/HttpControl.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <future>
+#include <thread>
+
+#include "tools/io/AsioScheduler.h"
+#include "tools/report/FanOut.h"
+#include "tools/sim/Summary.h"
+#include "tools/testing/FakeNetwork.h"
+
+using namespace mimicbox;
+using namespace std::chrono_literals;
+using ::testing::HasSubstr;
+
+namespace {
+
+// A plant of two devices on the fake network, its loop on a thread of its own as in the runner.
+class HttpControlTest : public ::testing::Test {
+protected:
+    void Serve(const std::string& token)
+    {
+        config_.devices = {{TYPE_THERMO, 3}, {TYPE_RELAY, 1005}};
+        summary_ = std::make_unique<sim::Summary>(config_.devices);
+        plant_ = std::make_unique<sim::Plant>(config_, scheduler_, network_, sinks_);
+        controller_ = std::make_unique<control::Controller>(*plant_, *summary_, metrics_, [this] { context_.stop(); });
+        sinks_.Add(*summary_);
+        sinks_.Add(metrics_);
+        sinks_.Add(*controller_);
+        http_ = std::make_unique<io::HttpControl>(
+            context_, [this](const control::Request& request) { return controller_->Handle(request); }, token);
+        std::string error;
+        ASSERT_TRUE(http_->Listen("127.0.0.1", 0, error)) << error;
+        plant_->Start({});
+        http_->Start();
+        loop_ = std::thread([this] {
+            auto guard = asio::make_work_guard(context_);
+            context_.run();
+        });
+    }
+    void TearDown() override
+    {
+        context_.stop();
+        if (loop_.joinable())
+            loop_.join();
+        if (http_)
+            http_->Stop();
+    }
+    httplib::Client Client() const { return httplib::Client("127.0.0.1", static_cast<int>(http_->Port())); }
+
+    asio::io_context context_;
+    io::AsioScheduler scheduler_{context_};
+    mimicbox::testing::FakeNetwork network_{scheduler_};
+    sim::PlantConfig config_;
+    report::FanOut sinks_;
+    control::Metrics metrics_;
+    std::unique_ptr<sim::Summary> summary_;
+    std::unique_ptr<sim::Plant> plant_;
+    std::unique_ptr<control::Controller> controller_;
+    std::unique_ptr<io::HttpControl> http_;
+    std::thread loop_;
+};
+
+}  // namespace
+
+TEST_F(HttpControlTest, ManyClientsAtOnceAreAnsweredFromTheLoop)
+{
+    Serve("");
+    std::vector<std::future<int>> clients;
+    // Each client keeps its connection, as a test suite's client does.
+    for (int i = 0; i < 8; ++i) {
+        clients.push_back(std::async(std::launch::async, [this, i] {
+            httplib::Client client = Client();
+            client.set_keep_alive(true);
+            int ok = 0;
+            for (int k = 0; k < 10; ++k) {
+                const std::string body = "{\"value\": " + std::to_string(20 + i) + "}";
+                const auto put = client.Put("/devices/thermo:3/temperature", body, "application/json");
+                const auto get = client.Get("/devices");
+                ok += put && put->status == 200 && get && get->status == 200;
+                if (!put || !get)
+                    ADD_FAILURE() << "put " << httplib::to_string(put.error()) << ", get " << httplib::to_string(get.error());
+            }
+            return ok;
+        }));
+    }
+    for (auto& client : clients)
+        EXPECT_EQ(client.get(), 10);
+    const auto metrics = Client().Get("/metrics");
+    ASSERT_TRUE(metrics);
+    EXPECT_THAT(metrics->body, HasSubstr("mimicbox_connected_devices"));
+    EXPECT_EQ(metrics->get_header_value("Content-Type"), "text/plain; version=0.0.4");
+}
+
+TEST_F(HttpControlTest, ATokenIsRequiredWhenGivenAndBodiesAreLimited)
+{
+    Serve("s3cret");
+    httplib::Client client = Client();
+    const auto refused = client.Get("/devices");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 401);
+    EXPECT_THAT(refused->body, HasSubstr("\"error\""));
+    client.set_bearer_token_auth("s3cret");
+    const auto allowed = client.Get("/devices/relay:1005");
+    ASSERT_TRUE(allowed);
+    EXPECT_EQ(allowed->status, 200);
+    const auto huge = client.Put("/devices/thermo:3/profile", std::string(2 << 20, ' '), "application/json");
+    ASSERT_TRUE(huge);
+    EXPECT_EQ(huge->status, 413);
+    const auto stop = client.Post("/stop");
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->status, 200);
+}

@@ -1,0 +1,218 @@
+#include "tools/control/Controller.h"
+
+#include <nlohmann/json.hpp>
+
+#include "tools/control/InlineToml.h"
+#include "tools/scenario/Scenario.h"
+#include "tools/sim/DeviceRange.h"
+
+namespace mimicbox::control {
+
+namespace {
+
+using nlohmann::ordered_json;
+
+Response Error(int status, const std::string& message)
+{
+    return {status, ordered_json{{"error", message}}.dump() + "\n", "application/json"};
+}
+
+Response Ok(const ordered_json& body) { return {200, body.dump() + "\n", "application/json"}; }
+
+std::vector<std::string> Split(const std::string& path)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 1;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+// The body as a JSON object with only the given keys; false with a response to send otherwise.
+bool ReadObject(const std::string& body, std::initializer_list<const char*> keys, nlohmann::json& object, Response& error)
+{
+    object = nlohmann::json::parse(body.empty() ? "{}" : body, nullptr, false);
+    if (object.is_discarded() || !object.is_object()) {
+        error = Error(400, "the body is no JSON object");
+        return false;
+    }
+    for (const auto& [key, value] : object.items()) {
+        if (std::find_if(keys.begin(), keys.end(), [&](const char* known) { return key == known; }) == keys.end()) {
+            error = Error(400, "unknown field '" + key + "'");
+            return false;
+        }
+    }
+    return true;
+}
+
+// The scenario schema's check of a profile or fault object.
+template <typename Value, typename Parse>
+bool ReadTable(const std::string& body, Parse parse, Value& value, Response& error)
+{
+    const nlohmann::json object = nlohmann::json::parse(body, nullptr, false);
+    std::string text;
+    std::string reason;
+    if (object.is_discarded() || !object.is_object()) {
+        error = Error(400, "the body is no JSON object");
+        return false;
+    }
+    if (!JsonToInlineToml(object, text, reason) || !parse(text, value, reason)) {
+        error = Error(400, reason);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Controller::Controller(sim::Plant& plant, const sim::Summary& summary, const Metrics& metrics, std::function<void()> stop)
+    : plant_(plant), summary_(summary), metrics_(metrics), stop_(std::move(stop)), lastRecord_(plant.Size())
+{
+}
+
+void Controller::OnEvent(const sim::Event& event)
+{
+    if (event.kind == sim::EventKind::kSent && event.device < lastRecord_.size())
+        lastRecord_[event.device].assign(event.record);
+}
+
+Response Controller::Handle(const Request& request)
+{
+    const std::vector<std::string> parts = Split(request.path);
+    if (request.path == "/metrics" && request.method == "GET")
+        return {200, metrics_.Text(plant_.ConnectedCount()), "text/plain; version=0.0.4"};
+    if (request.path == "/stop" && request.method == "POST") {
+        stop_();
+        return Ok({{"stopping", true}});
+    }
+    if (request.path == "/devices" && request.method == "GET")
+        return Devices();
+    if (parts.size() >= 2 && parts[0] == "devices")
+        return OnDevice(request, parts);
+    if (request.path == "/metrics" || request.path == "/stop" || request.path == "/devices")
+        return Error(405, request.method + " is not allowed on " + request.path);
+    return Error(404, "no such resource: " + request.path);
+}
+
+Response Controller::Devices() const
+{
+    std::string body = "[";
+    for (std::size_t i = 0; i < plant_.Size(); ++i)
+        body += (i ? "," : "") + DeviceJson(i);
+    return {200, body + "]\n", "application/json"};
+}
+
+Response Controller::OnDevice(const Request& request, const std::vector<std::string>& parts)
+{
+    sim::DeviceRange range;
+    std::string reason;
+    if (!sim::ParseDeviceRange(parts[1], range, reason) || range.first != range.last)
+        return Error(404, "no such device: '" + parts[1] + "'");
+    const std::size_t index = plant_.Find({range.deviceType, range.first});
+    if (index == plant_.Size())
+        return Error(404, "no such device: " + parts[1]);
+    if (parts.size() == 2) {
+        if (request.method != "GET")
+            return Error(405, request.method + " is not allowed on a device");
+        return {200, DeviceJson(index) + "\n", "application/json"};
+    }
+    if (parts.size() != 3)
+        return Error(404, "no such resource: " + request.path);
+    const std::string& what = parts[2];
+    const bool put = what == "temperature" || what == "profile" || what == "switch";
+    const bool post = what == "disconnect" || what == "reset" || what == "reconnect" || what == "silence" || what == "fault";
+    if (!put && !post)
+        return Error(404, "no such resource: " + request.path);
+    if (request.method != (put ? "PUT" : "POST"))
+        return Error(405, request.method + " is not allowed on " + what + "; use " + (put ? "PUT" : "POST"));
+    return Act(index, what, request.body);
+}
+
+Response Controller::Act(std::size_t index, const std::string& what, const std::string& body)
+{
+    sim::Session& session = plant_.At(index);
+    const int32_t type = session.GetDevice().Identity().nDeviceType;
+    sim::Action action;
+    nlohmann::json object;
+    Response error;
+    if (what == "temperature" || what == "profile") {
+        if (type != TYPE_THERMO)
+            return Error(400, "a Relay-Box has no temperature");
+        if (what == "temperature") {
+            if (!ReadObject(body, {"value"}, object, error))
+                return error;
+            if (!object.contains("value") || !object["value"].is_number())
+                return Error(400, "value: a number from -30 to 150 is needed");
+            const double value = object["value"].get<double>();
+            if (!(value >= TEMP_MIN && value <= TEMP_MAX))
+                return Error(400, "value: must lie from -30 to 150");
+            action.kind = sim::ActionKind::kSetTemperature;
+            action.temperature = object["value"].dump();
+        } else {
+            if (!ReadTable(body, scenario::ParseLiveProfile, action.profile, error))
+                return error;
+            action.kind = sim::ActionKind::kSetProfile;
+        }
+    } else if (what == "switch") {
+        if (type != TYPE_RELAY)
+            return Error(400, "a Thermo-Box has no switch");
+        if (!ReadObject(body, {"state"}, object, error))
+            return error;
+        const std::string state = object.contains("state") && object["state"].is_string() ? object["state"].get<std::string>() : "";
+        if (state != "on" && state != "off" && state != "toggle")
+            return Error(400, "state: must be \"on\", \"off\" or \"toggle\"");
+        action.kind = sim::ActionKind::kSetSwitch;
+        action.change = state == "on" ? sim::SwitchChange::kOn : state == "off" ? sim::SwitchChange::kOff : sim::SwitchChange::kToggle;
+    } else if (what == "fault") {
+        sim::Fault fault;
+        if (!ReadTable(body, scenario::ParseLiveFault, fault, error))
+            return error;
+        if (!sim::FaultAppliesTo(fault.kind, type))
+            return Error(400, std::string(sim::FaultKindName(fault.kind)) + " needs a Thermo-Box");
+        session.InjectFault(fault);
+        return {200, DeviceJson(index) + "\n", "application/json"};
+    } else {
+        if (!ReadObject(body, what == "silence" ? std::initializer_list<const char*>{"duration"} : std::initializer_list<const char*>{}, object, error))
+            return error;
+        sim::ParseActionKind(what, action.kind);
+        if (what == "silence") {
+            if (!object.contains("duration") || !object["duration"].is_number() || !(object["duration"].get<double>() > 0) ||
+                object["duration"].get<double>() > 1e9)
+                return Error(400, "duration: seconds above 0 are needed");
+            action.seconds = object["duration"].get<double>();
+        }
+    }
+    session.Apply(action);
+    return {200, DeviceJson(index) + "\n", "application/json"};
+}
+
+std::string Controller::DeviceJson(std::size_t index) const
+{
+    const sim::Session& session = plant_.At(index);
+    const sim::Device& device = session.GetDevice();
+    const DeviceIdentity& identity = device.Identity();
+    const sim::DeviceStats& stats = summary_.Devices()[index];
+    ordered_json json = {
+        {"name", sim::DeviceName(identity)},
+        {"model", ModelKey(identity.nDeviceType)},
+        {"serial", identity.nSerial},
+        {"connected", session.Connected()},
+    };
+    if (identity.nDeviceType == TYPE_THERMO) {
+        json["temperature"] = device.Temperature();
+        json["profile"] = sim::ProfileKindName(device.GetProfile().kind);
+    } else {
+        json["switch"] = device.SwitchState() ? "on" : "off";
+        json["obeying"] = device.Obeying();
+    }
+    json["period"] = std::chrono::duration<double>(device.Period()).count();
+    json["reports_sent"] = stats.reports;
+    json["commands_received"] = stats.commands;
+    json["last_record"] = lastRecord_[index];
+    return json.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace mimicbox::control

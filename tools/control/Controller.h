@@ -1,0 +1,52 @@
+// The live control of a running plant: requests, as the HTTP layer hands them over, mapped onto the
+// same actions and faults that a scenario's timed events produce. No HTTP here, and every call on the
+// loop's thread, so that tests drive it directly.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tools/control/Metrics.h"
+#include "tools/sim/Plant.h"
+#include "tools/sim/Summary.h"
+
+namespace mimicbox::control {
+
+struct Request {
+    std::string method;  // "GET", "PUT", "POST", ...
+    std::string path;    // "/devices/thermo:3/temperature", without the query
+    std::string body;
+};
+
+struct Response {
+    int status = 200;
+    std::string body;  // JSON, or the metrics text
+    std::string contentType = "application/json";
+};
+
+class Controller : public sim::EventSink {
+public:
+    // The plant, summary and metrics are not owned and must outlive the controller; `stop` ends the
+    // run as SIGTERM does.
+    Controller(sim::Plant& plant, const sim::Summary& summary, const Metrics& metrics, std::function<void()> stop);
+
+    Response Handle(const Request& request);
+
+    // Keeps each device's last report for GET /devices.
+    void OnEvent(const sim::Event& event) override;
+
+private:
+    Response Devices() const;
+    Response OnDevice(const Request& request, const std::vector<std::string>& parts);
+    Response Act(std::size_t index, const std::string& what, const std::string& body);
+    std::string DeviceJson(std::size_t index) const;
+
+    sim::Plant& plant_;
+    const sim::Summary& summary_;
+    const Metrics& metrics_;
+    std::function<void()> stop_;
+    std::vector<std::string> lastRecord_;
+};
+
+}  // namespace mimicbox::control

@@ -1,0 +1,81 @@
+#include "tools/control/LineCommands.h"
+
+#include <nlohmann/json.hpp>
+#include <vector>
+
+namespace mimicbox::control {
+
+namespace {
+
+constexpr const char* kUsage =
+    "commands: list, set DEVICE TEMPERATURE, switch DEVICE on|off|toggle, drop DEVICE, fault DEVICE KIND, q";
+
+std::vector<std::string> Words(std::string_view line)
+{
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while (at < line.size()) {
+        const std::size_t start = line.find_first_not_of(" \t\r", at);
+        if (start == std::string_view::npos)
+            break;
+        const std::size_t end = std::min(line.find_first_of(" \t\r", start), line.size());
+        words.emplace_back(line.substr(start, end - start));
+        at = end;
+    }
+    return words;
+}
+
+std::string DeviceLine(const nlohmann::json& device)
+{
+    std::string line = device.value("name", "") + (device.value("connected", false) ? " connected" : " not connected");
+    if (device.contains("temperature"))
+        line += ", " + device["temperature"].dump() + " °C, " + device.value("profile", "");
+    if (device.contains("switch"))
+        line += ", switch " + device.value("switch", "");
+    return line + ", " + std::to_string(device.value("reports_sent", 0)) + " reports";
+}
+
+}  // namespace
+
+bool LineToRequest(std::string_view line, Request& request, std::string& error)
+{
+    const std::vector<std::string> words = Words(line);
+    const std::string verb = words.empty() ? "" : words[0];
+    const std::string path = words.size() > 1 ? "/devices/" + words[1] : "";
+    if (verb == "list" && words.size() == 1) {
+        request = {"GET", "/devices", ""};
+    } else if (verb == "q" && words.size() == 1) {
+        request = {"POST", "/stop", ""};
+    } else if (verb == "set" && words.size() == 3) {
+        // A number goes in as one; anything else as text, which the API refuses with its reason.
+        const nlohmann::json number = nlohmann::json::parse(words[2], nullptr, false);
+        const nlohmann::json value = number.is_number() ? number : nlohmann::json(words[2]);
+        request = {"PUT", path + "/temperature", nlohmann::json{{"value", value}}.dump()};
+    } else if (verb == "switch" && words.size() == 3) {
+        request = {"PUT", path + "/switch", nlohmann::json{{"state", words[2]}}.dump()};
+    } else if (verb == "drop" && words.size() == 2) {
+        request = {"POST", path + "/disconnect", ""};
+    } else if (verb == "fault" && words.size() == 3) {
+        request = {"POST", path + "/fault", nlohmann::json{{"kind", words[2]}}.dump()};
+    } else {
+        error = kUsage;
+        return false;
+    }
+    return true;
+}
+
+std::string ResponseText(const Request& request, const Response& response)
+{
+    const nlohmann::json body = nlohmann::json::parse(response.body, nullptr, false);
+    if (response.status != 200)
+        return body.is_object() ? body.value("error", "failed") : "failed";
+    if (request.path != "/devices" || !body.is_array())
+        return "ok";
+    std::string text;
+    for (const nlohmann::json& device : body)
+        text += DeviceLine(device) + "\n";
+    text += std::to_string(body.size()) + " devices";
+    return text;
+}
+
+}  // namespace mimicbox::control

@@ -1,0 +1,37 @@
+// The run's counters in the Prometheus text exposition format: reports and commands by model, faults
+// by kind, and the lateness of reports as a histogram. A sink, fed on the loop's thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "tools/sim/Event.h"
+
+namespace mimicbox::control {
+
+class Metrics : public sim::EventSink {
+public:
+    void OnEvent(const sim::Event& event) override;
+
+    // The exposition text, with `connected` as the gauge of connected devices.
+    std::string Text(std::size_t connected) const;
+
+private:
+    struct ByModel {
+        uint64_t thermo = 0;
+        uint64_t relay = 0;
+    };
+    static constexpr std::array<double, 12> kBounds = {0.0001, 0.0002, 0.0005, 0.001, 0.002, 0.005,
+                                                       0.01,   0.02,   0.05,   0.1,   0.5,   1.0};
+
+    ByModel reports_;
+    ByModel commands_;
+    std::array<uint64_t, kBounds.size()> buckets_{};  // cumulative counts at each bound
+    uint64_t latenessCount_ = 0;
+    double latenessSum_ = 0;
+    std::map<std::string, uint64_t> faults_;
+};
+
+}  // namespace mimicbox::control
