@@ -39,7 +39,8 @@ bool ReadObject(const std::string& body, std::initializer_list<const char*> keys
         error = Error(400, "the body is no JSON object");
         return false;
     }
-    for (const auto& [key, value] : object.items()) {
+    for (const auto& item : object.items()) {
+        const std::string& key = item.key();
         if (std::find_if(keys.begin(), keys.end(), [&](const char* known) { return key == known; }) == keys.end()) {
             error = Error(400, "unknown field '" + key + "'");
             return false;
