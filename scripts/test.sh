@@ -35,7 +35,7 @@ echo "== the live control's threads under ThreadSanitizer"
 CXX=clang++ cmake -S . -B build-tsan -G Ninja -DMIMICBOX_WITH_QT=OFF -DMIMICBOX_WERROR=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS="-fsanitize=thread" >/dev/null
 cmake --build build-tsan --parallel "$jobs" --target tools_tests
-TSAN_OPTIONS=halt_on_error=1 ./build-tsan/tools_tests --gtest_filter='HttpControlTest.*:ControllerTest.*' | tail -n 3
+TSAN_OPTIONS="halt_on_error=1 suppressions=tests/tsan.supp" ./build-tsan/tools_tests --gtest_filter='HttpControlTest.*:ControllerTest.*' | tail -n 3
 
 echo "== Release build and its Debian package"
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DMIMICBOX_WERROR=ON >/dev/null
