@@ -2,9 +2,9 @@
 
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <utility>
+
+#include "tools/scenario/TextFile.h"
 
 namespace mimicbox::scenario {
 
@@ -70,14 +70,12 @@ bool ParseCsvTable(std::string_view text, std::vector<sim::TablePoint>& points, 
 
 bool ReadCsvTable(const std::string& path, std::vector<sim::TablePoint>& points, std::string& error)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::string text;
+    if (!ReadTextFile(path, text)) {
         error = "cannot read " + path;
         return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (!ParseCsvTable(text.str(), points, error)) {
+    if (!ParseCsvTable(text, points, error)) {
         error = path + ": " + error;
         return false;
     }

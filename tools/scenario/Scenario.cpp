@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <sstream>
 #include <toml++/toml.h>
@@ -11,6 +10,7 @@
 #include "core/DeviceModel.h"
 #include "tools/scenario/CsvTable.h"
 #include "tools/scenario/StrayBytes.h"
+#include "tools/scenario/TextFile.h"
 
 namespace mimicbox::scenario {
 
@@ -114,6 +114,9 @@ public:
     }
 
     bool Top(const toml::table& root, Scenario& scenario);
+    // Calls `each` with every table of the array `key` ([[key]] in the file) and its name there.
+    template <typename Each>
+    bool Tables(const toml::table& root, std::string_view key, Each each);
     bool Faults(const toml::table& root, Scenario& scenario);
     bool ExpectOf(const toml::node& node, std::string_view where, sim::Expectation& expectation);
     bool Events(const toml::table& root, Scenario& scenario);
@@ -213,25 +216,35 @@ bool Reader::ExpectOf(const toml::node& node, std::string_view where, sim::Expec
     return true;
 }
 
-bool Reader::Events(const toml::table& root, Scenario& scenario)
+template <typename Each>
+bool Reader::Tables(const toml::table& root, std::string_view key, Each each)
 {
-    const toml::node* node = root.get("event");
+    const toml::node* node = root.get(key);
     if (!node)
         return true;
-    const toml::array* events = node->as_array();
-    if (!events)
-        return Fail(*node, "event", "must be a list of [[event]] tables");
-    for (std::size_t i = 0; i < events->size(); ++i) {
-        const toml::node& entry = *events->get(i);
-        const std::string where = "event[" + std::to_string(i + 1) + "]";
+    const toml::array* entries = node->as_array();
+    if (!entries)
+        return Fail(*node, key, "must be a list of [[" + std::string(key) + "]] tables");
+    for (std::size_t i = 0; i < entries->size(); ++i) {
+        const toml::node& entry = *entries->get(i);
+        const std::string where = std::string(key) + "[" + std::to_string(i + 1) + "]";
         if (!entry.is_table())
             return Fail(entry, where, "must be a table");
-        sim::TimedAction timed;
-        if (!EventOf(*entry.as_table(), where, scenario, timed))
+        if (!each(*entry.as_table(), where))
             return false;
-        scenario.actions.push_back(std::move(timed));
     }
     return true;
+}
+
+bool Reader::Events(const toml::table& root, Scenario& scenario)
+{
+    return Tables(root, "event", [&](const toml::table& table, const std::string& where) {
+        sim::TimedAction timed;
+        if (!EventOf(table, where, scenario, timed))
+            return false;
+        scenario.actions.push_back(std::move(timed));
+        return true;
+    });
 }
 
 bool Reader::EventOf(const toml::table& table, std::string_view where, const Scenario& scenario, sim::TimedAction& timed)
@@ -298,23 +311,13 @@ bool Reader::ActionValues(const toml::table& table, std::string_view where, sim:
 
 bool Reader::Faults(const toml::table& root, Scenario& scenario)
 {
-    const toml::node* node = root.get("fault");
-    if (!node)
-        return true;
-    const toml::array* faults = node->as_array();
-    if (!faults)
-        return Fail(*node, "fault", "must be a list of [[fault]] tables");
-    for (std::size_t i = 0; i < faults->size(); ++i) {
-        const toml::node& entry = *faults->get(i);
-        const std::string where = "fault[" + std::to_string(i + 1) + "]";
-        if (!entry.is_table())
-            return Fail(entry, where, "must be a table");
+    return Tables(root, "fault", [&](const toml::table& table, const std::string& where) {
         sim::FaultRule rule;
-        if (!FaultOf(*entry.as_table(), where, scenario, rule))
+        if (!FaultOf(table, where, scenario, rule))
             return false;
         scenario.faults.push_back(std::move(rule));
-    }
-    return true;
+        return true;
+    });
 }
 
 bool Reader::FaultOf(const toml::table& table, std::string_view where, const Scenario& scenario, sim::FaultRule& rule)
@@ -416,22 +419,15 @@ bool Reader::Server(const toml::table& root, Scenario& scenario)
 
 bool Reader::Devices(const toml::table& root, Scenario& scenario)
 {
-    const toml::node* node = root.get("device");
-    if (!node)
-        return true;
-    const toml::array* devices = node->as_array();
-    if (!devices)
-        return Fail(*node, "device", "must be a list of [[device]] tables");
     std::vector<sim::DeviceRange> ranges;
-    for (std::size_t i = 0; i < devices->size(); ++i) {
-        const toml::node& entry = *devices->get(i);
-        const std::string where = "device[" + std::to_string(i + 1) + "]";
-        if (!entry.is_table())
-            return Fail(entry, where, "must be a table");
+    return Tables(root, "device", [&](const toml::table& table, const std::string& where) {
         DeviceGroup group;
-        if (!Device(*entry.as_table(), where, group))
+        if (!Device(table, where, group))
             return false;
         ranges.push_back(group.range);
+        std::string overlap;
+        if (!sim::CheckNoOverlap(ranges, overlap))
+            return Fail(table, where, overlap);
         if (group.expectation)
             scenario.expectations.push_back(*group.expectation);
         if (group.toggleEvery) {
@@ -441,12 +437,9 @@ bool Reader::Devices(const toml::table& root, Scenario& scenario)
             toggle.devices = {group.range};
             scenario.actions.push_back(toggle);
         }
-        std::string overlap;
-        if (!sim::CheckNoOverlap(ranges, overlap))
-            return Fail(entry, where, overlap);
         scenario.devices.push_back(std::move(group));
-    }
-    return true;
+        return true;
+    });
 }
 
 bool Reader::Device(const toml::table& table, std::string_view where, DeviceGroup& group)
@@ -666,15 +659,13 @@ bool ParseLiveFault(std::string_view text, sim::Fault& fault, std::string& error
 
 bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::string text;
+    if (!ReadTextFile(path, text)) {
         error = "cannot read the scenario " + path;
         return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
     const std::filesystem::path directory = std::filesystem::path(path).parent_path();
-    return ParseScenario(text.str(), path, directory.empty() ? "." : directory.string(), scenario, error);
+    return ParseScenario(text, path, directory.empty() ? "." : directory.string(), scenario, error);
 }
 
 }  // namespace mimicbox::scenario

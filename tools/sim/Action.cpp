@@ -1,13 +1,12 @@
 #include "tools/sim/Action.h"
 
-#include <array>
-#include <utility>
+#include "tools/sim/NameTable.h"
 
 namespace mimicbox::sim {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ActionKind>, 10> kNames = {{
+constexpr std::pair<std::string_view, ActionKind> kNames[] = {
     {"disconnect", ActionKind::kDisconnect},
     {"reset", ActionKind::kReset},
     {"silence", ActionKind::kSilence},
@@ -18,7 +17,7 @@ constexpr std::array<std::pair<std::string_view, ActionKind>, 10> kNames = {{
     {"set-period", ActionKind::kSetPeriod},
     {"ignore-commands", ActionKind::kIgnoreCommands},
     {"obey-commands", ActionKind::kObeyCommands},
-}};
+};
 
 }  // namespace
 
@@ -37,23 +36,8 @@ bool ActionAppliesTo(ActionKind kind, int32_t deviceType)
     }
 }
 
-const char* ActionKindName(ActionKind kind)
-{
-    for (const auto& [name, candidate] : kNames)
-        if (candidate == kind)
-            return name.data();
-    return "action";
-}
+const char* ActionKindName(ActionKind kind) { return NameOf(kNames, kind, "action"); }
 
-bool ParseActionKind(std::string_view name, ActionKind& kind)
-{
-    for (const auto& [candidate, value] : kNames) {
-        if (candidate == name) {
-            kind = value;
-            return true;
-        }
-    }
-    return false;
-}
+bool ParseActionKind(std::string_view name, ActionKind& kind) { return ParseName(kNames, name, kind); }
 
 }  // namespace mimicbox::sim

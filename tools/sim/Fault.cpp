@@ -1,17 +1,16 @@
 #include "tools/sim/Fault.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <utility>
 
 #include "link/Record.h"
+#include "tools/sim/NameTable.h"
 
 namespace mimicbox::sim {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, FaultKind>, 13> kNames = {{
+constexpr std::pair<std::string_view, FaultKind> kNames[] = {
     {"missing-nul", FaultKind::kMissingNul},
     {"double-nul", FaultKind::kDoubleNul},
     {"split", FaultKind::kSplit},
@@ -25,7 +24,7 @@ constexpr std::array<std::pair<std::string_view, FaultKind>, 13> kNames = {{
     {"clock-2038", FaultKind::kClock2038},
     {"out-of-range", FaultKind::kOutOfRange},
     {"stop-reading", FaultKind::kStopReading},
-}};
+};
 
 // The first second the signed 32-bit clock cannot hold.
 constexpr int64_t kClock2038 = 2147483648;
@@ -123,23 +122,8 @@ bool FaultAppliesTo(FaultKind kind, int32_t deviceType)
     return kind != FaultKind::kOutOfRange || deviceType == TYPE_THERMO;
 }
 
-const char* FaultKindName(FaultKind kind)
-{
-    for (const auto& [name, candidate] : kNames)
-        if (candidate == kind)
-            return name.data();
-    return "fault";
-}
+const char* FaultKindName(FaultKind kind) { return NameOf(kNames, kind, "fault"); }
 
-bool ParseFaultKind(std::string_view name, FaultKind& kind)
-{
-    for (const auto& [candidate, value] : kNames) {
-        if (candidate == name) {
-            kind = value;
-            return true;
-        }
-    }
-    return false;
-}
+bool ParseFaultKind(std::string_view name, FaultKind& kind) { return ParseName(kNames, name, kind); }
 
 }  // namespace mimicbox::sim

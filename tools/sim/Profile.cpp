@@ -5,6 +5,8 @@
 #include <numbers>
 #include <utility>
 
+#include "tools/sim/NameTable.h"
+
 namespace mimicbox::sim {
 
 namespace {
@@ -75,13 +77,7 @@ bool ParseStepMode(std::string_view text, int& stepMode)
     constexpr std::pair<std::string_view, int> kSteps[] = {
         {"none", STEP_NONE}, {"up", STEP_UP}, {"up-fast", STEP_UP_FAST}, {"down", STEP_DOWN}, {"down-fast", STEP_DOWN_FAST},
     };
-    for (const auto& [name, mode] : kSteps) {
-        if (text == name) {
-            stepMode = mode;
-            return true;
-        }
-    }
-    return false;
+    return ParseName(kSteps, text, stepMode);
 }
 
 const char* ProfileKindName(ProfileKind kind)
