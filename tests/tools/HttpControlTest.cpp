@@ -32,8 +32,9 @@ protected:
         sinks_.Add(*summary_);
         sinks_.Add(metrics_);
         sinks_.Add(*controller_);
+        sinks_.Add(feedSink_);
         http_ = std::make_unique<io::HttpControl>(
-            context_, [this](const control::Request& request) { return controller_->Handle(request); }, token);
+            context_, [this](const control::Request& request) { return controller_->Handle(request); }, feed_, token);
         std::string error;
         ASSERT_TRUE(http_->Listen("127.0.0.1", 0, error)) << error;
         plant_->Start({});
@@ -45,11 +46,11 @@ protected:
     }
     void TearDown() override
     {
+        if (http_)
+            http_->Stop();
         context_.stop();
         if (loop_.joinable())
             loop_.join();
-        if (http_)
-            http_->Stop();
     }
     httplib::Client Client() const { return httplib::Client("127.0.0.1", static_cast<int>(http_->Port())); }
 
@@ -62,6 +63,8 @@ protected:
     std::unique_ptr<sim::Summary> summary_;
     std::unique_ptr<sim::Plant> plant_;
     std::unique_ptr<control::Controller> controller_;
+    control::EventFeed feed_{1000};
+    control::FeedSink feedSink_{feed_, sim::Instant{}};
     std::unique_ptr<io::HttpControl> http_;
     std::thread loop_;
 };
@@ -115,4 +118,24 @@ TEST_F(HttpControlTest, ATokenIsRequiredWhenGivenAndBodiesAreLimited)
     const auto stop = client.Post("/stop");
     ASSERT_TRUE(stop);
     EXPECT_EQ(stop->status, 200);
+}
+
+TEST_F(HttpControlTest, EventsStreamFromASequenceNumber)
+{
+    Serve("");
+    // Some reports first, then the stream from the start.
+    std::this_thread::sleep_for(1200ms);
+    std::string received;
+    httplib::Client client = Client();
+    const auto stream = client.Get("/events?since=0", [&](const char* data, std::size_t size) {
+        received.append(data, size);
+        // Enough once the first reports are in.
+        return received.find("\"event\":\"sent\"") == std::string::npos;
+    });
+    EXPECT_THAT(received, HasSubstr("id: 0\ndata: {"));
+    EXPECT_THAT(received, HasSubstr("\"event\":\"connected\""));
+    EXPECT_THAT(received, HasSubstr("\"event\":\"sent\""));
+    const auto bad = Client().Get("/events?since=x");
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->status, 400);
 }

@@ -103,9 +103,13 @@ int Run(cli::CliOptions& options)
     sinks.Add(metrics);
     control::Controller controller(plant, summary, metrics, [&] { context.stop(); });
     sinks.Add(controller);
-    io::HttpControl http(context, [&](const control::Request& request) { return controller.Handle(request); },
+    // The newest events, for clients of GET /events.
+    control::EventFeed feed(65536);
+    control::FeedSink feedSink(feed, scheduler.Now());
+    io::HttpControl http(context, [&](const control::Request& request) { return controller.Handle(request); }, feed,
                          options.controlToken);
     if (!options.controlAddress.empty()) {
+        sinks.Add(feedSink);
         if (!http.Listen(options.controlAddress, options.controlPort, error))
             return UsageError(error);
         std::printf("control: http://%s:%u\n", options.controlAddress.c_str(), http.Port());

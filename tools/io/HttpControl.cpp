@@ -1,6 +1,7 @@
 #include "tools/io/HttpControl.h"
 
 #include <asio/post.hpp>
+#include <charconv>
 #include <future>
 #include <httplib.h>
 
@@ -13,6 +14,15 @@ constexpr std::size_t kMaxClients = 64;
 // A loop that does not answer in this time has ended (the run is stopping).
 constexpr auto kLoopTimeout = std::chrono::seconds(5);
 
+// How long an event stream waits for news before it checks whether the run is ending.
+constexpr auto kEventWait = std::chrono::milliseconds(500);
+
+bool ParseSequence(const std::string& text, uint64_t& value)
+{
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    return result.ec == std::errc{} && result.ptr == text.data() + text.size();
+}
+
 control::Response JsonError(int status, const std::string& message)
 {
     return {status, "{\"error\":\"" + message + "\"}\n", "application/json"};
@@ -20,29 +30,55 @@ control::Response JsonError(int status, const std::string& message)
 
 }  // namespace
 
-HttpControl::HttpControl(asio::io_context& context, Handler handle, std::string token)
-    : context_(context), handle_(std::move(handle)), token_(std::move(token)), server_(std::make_unique<httplib::Server>())
+HttpControl::HttpControl(asio::io_context& context, Handler handle, control::EventFeed& feed, std::string token)
+    : context_(context), handle_(std::move(handle)), feed_(feed), token_(std::move(token)),
+      server_(std::make_unique<httplib::Server>())
 {
     server_->new_task_queue = [] { return new httplib::ThreadPool(kMaxClients); };
     server_->set_payload_max_length(kMaxBody);
     server_->set_keep_alive_max_count(16);
     server_->set_read_timeout(5, 0);
     server_->set_write_timeout(5, 0);
-    const auto serve = [this](const httplib::Request& in, httplib::Response& out) {
-        control::Response answer;
-        if (!token_.empty() && in.get_header_value("Authorization") != "Bearer " + token_)
-            answer = JsonError(401, "a bearer token is needed");
-        else
-            answer = Dispatch({in.method, in.path, in.body});
-        out.status = answer.status;
-        out.set_content(answer.body, answer.contentType.c_str());
+    const auto answer = [this](const httplib::Request& in, const std::string& body, httplib::Response& out) {
+        const control::Response response = Authorized(in.get_header_value("Authorization"))
+                                               ? Dispatch({in.method, in.path, body})
+                                               : JsonError(401, "a bearer token is needed");
+        out.status = response.status;
+        out.set_content(response.body, response.contentType.c_str());
     };
+    // A request without Content-Length or chunks has no body; read as the library would read it,
+    // it would wait for the client to close.
+    const auto withBody = [answer](const httplib::Request& in, httplib::Response& out, const httplib::ContentReader& read) {
+        std::string body;
+        bool tooLarge = false;
+        uint64_t length = 0;
+        ParseSequence(in.get_header_value("Content-Length"), length);
+        if (in.has_header("Content-Length") || in.has_header("Transfer-Encoding")) {
+            // The library stops reading past its own limit too; either way the answer is 413.
+            const bool whole = read([&](const char* data, std::size_t size) {
+                tooLarge = body.size() + size > kMaxBody;
+                if (!tooLarge)
+                    body.append(data, size);
+                return !tooLarge;
+            });
+            tooLarge = tooLarge || (!whole && length > kMaxBody);
+        }
+        if (tooLarge) {
+            const control::Response refused = JsonError(413, "the body is over 1 MB");
+            out.status = refused.status;
+            out.set_content(refused.body, refused.contentType.c_str());
+            return;
+        }
+        answer(in, body, out);
+    };
+    const auto withoutBody = [answer](const httplib::Request& in, httplib::Response& out) { answer(in, "", out); };
+    ServeEvents();
     const char* everything = R"(/.*)";
-    server_->Get(everything, serve);
-    server_->Put(everything, serve);
-    server_->Post(everything, serve);
-    server_->Delete(everything, serve);
-    server_->Patch(everything, serve);
+    server_->Get(everything, withoutBody);
+    server_->Delete(everything, withoutBody);
+    server_->Put(everything, withBody);
+    server_->Post(everything, withBody);
+    server_->Patch(everything, withBody);
 }
 
 HttpControl::~HttpControl() { Stop(); }
@@ -67,8 +103,39 @@ void HttpControl::Start()
     thread_ = std::thread([this] { server_->listen_after_bind(); });
 }
 
+void HttpControl::ServeEvents()
+{
+    server_->Get("/events", [this](const httplib::Request& in, httplib::Response& out) {
+        uint64_t from = feed_.Next();
+        const std::string since = in.get_param_value("since");
+        control::Response refused;
+        if (!Authorized(in.get_header_value("Authorization")))
+            refused = JsonError(401, "a bearer token is needed");
+        else if (in.has_param("since") && !ParseSequence(since, from))
+            refused = JsonError(400, "since: a sequence number is needed");
+        if (refused.status != 200) {
+            out.status = refused.status;
+            out.set_content(refused.body, refused.contentType.c_str());
+            return;
+        }
+        out.set_header("Cache-Control", "no-cache");
+        out.set_chunked_content_provider("text/event-stream", [this, from](std::size_t, httplib::DataSink& sink) mutable {
+            for (const auto& [number, line] : feed_.From(from, kEventWait)) {
+                const std::string message = "id: " + std::to_string(number) + "\ndata: " + line + "\n\n";
+                if (!sink.write(message.data(), message.size()))
+                    return false;
+                from = number + 1;
+            }
+            if (feed_.Closed())
+                sink.done();
+            return true;
+        });
+    });
+}
+
 void HttpControl::Stop()
 {
+    feed_.Close();
     if (!thread_.joinable())
         return;
     server_->stop();

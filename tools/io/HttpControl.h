@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "tools/control/Controller.h"
+#include "tools/control/EventFeed.h"
 
 namespace httplib {
 class Server;
@@ -22,9 +23,10 @@ class HttpControl {
 public:
     using Handler = std::function<control::Response(const control::Request&)>;
 
-    // `handle` runs on the context's thread; the context must outlive the server. An empty token
-    // lets every request in.
-    HttpControl(asio::io_context& context, Handler handle, std::string token);
+    // `handle` runs on the context's thread; the context and the feed (which serves GET /events as
+    // Server-Sent Events, from now on or from ?since=SEQ) must outlive the server. An empty token lets
+    // every request in.
+    HttpControl(asio::io_context& context, Handler handle, control::EventFeed& feed, std::string token);
     ~HttpControl();
 
     // Binds to the IPv4 address and port (0 picks a free one). False with a message on failure.
@@ -32,14 +34,18 @@ public:
     unsigned Port() const { return port_; }
     // Serves until Stop, on its own threads.
     void Start();
-    // Stops serving and waits for the server's threads; requests waiting for the loop get 503.
+    // Closes the feed, stops serving and waits for the server's threads; requests waiting for the
+    // loop get 503.
     void Stop();
 
 private:
+    bool Authorized(const std::string& header) const { return token_.empty() || header == "Bearer " + token_; }
     control::Response Dispatch(const control::Request& request);
+    void ServeEvents();
 
     asio::io_context& context_;
     Handler handle_;
+    control::EventFeed& feed_;
     std::string token_;
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
