@@ -67,6 +67,60 @@ bool ReadTable(const std::string& body, Parse parse, Value& value, Response& err
     return true;
 }
 
+bool ReadTemperature(const std::string& body, sim::Action& action, Response& error)
+{
+    nlohmann::json object;
+    if (!ReadObject(body, {"value"}, object, error))
+        return false;
+    if (!object.contains("value") || !object["value"].is_number()) {
+        error = Error(400, "value: a number from -30 to 150 is needed");
+        return false;
+    }
+    const double value = object["value"].get<double>();
+    if (!(value >= TEMP_MIN && value <= TEMP_MAX)) {
+        error = Error(400, "value: must lie from -30 to 150");
+        return false;
+    }
+    action.kind = sim::ActionKind::kSetTemperature;
+    action.temperature = object["value"].dump();
+    return true;
+}
+
+bool ReadSwitch(const std::string& body, sim::Action& action, Response& error)
+{
+    nlohmann::json object;
+    if (!ReadObject(body, {"state"}, object, error))
+        return false;
+    const std::string state = object.contains("state") && object["state"].is_string() ? object["state"].get<std::string>() : "";
+    if (state != "on" && state != "off" && state != "toggle") {
+        error = Error(400, "state: must be \"on\", \"off\" or \"toggle\"");
+        return false;
+    }
+    action.kind = sim::ActionKind::kSetSwitch;
+    action.change = state == "on" ? sim::SwitchChange::kOn : state == "off" ? sim::SwitchChange::kOff : sim::SwitchChange::kToggle;
+    return true;
+}
+
+// disconnect, reset and reconnect take no body; silence takes its duration.
+bool ReadConnectionAction(const std::string& what, const std::string& body, sim::Action& action, Response& error)
+{
+    nlohmann::json object;
+    const bool silence = what == "silence";
+    if (!ReadObject(body, silence ? std::initializer_list<const char*>{"duration"} : std::initializer_list<const char*>{},
+                    object, error))
+        return false;
+    sim::ParseActionKind(what, action.kind);
+    if (!silence)
+        return true;
+    const bool seconds = object.contains("duration") && object["duration"].is_number();
+    action.seconds = seconds ? object["duration"].get<double>() : 0;
+    if (!(action.seconds > 0 && action.seconds <= 1e9)) {
+        error = Error(400, "duration: seconds above 0 are needed");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 Controller::Controller(sim::Plant& plant, const sim::Summary& summary, const Metrics& metrics, std::function<void()> stop)
@@ -101,9 +155,13 @@ Response Controller::Handle(const Request& request)
 Response Controller::Devices() const
 {
     std::string body = "[";
-    for (std::size_t i = 0; i < plant_.Size(); ++i)
-        body += (i ? "," : "") + DeviceJson(i);
-    return {200, body + "]\n", "application/json"};
+    for (std::size_t i = 0; i < plant_.Size(); ++i) {
+        if (i > 0)
+            body += ',';
+        body += DeviceJson(i);
+    }
+    body += "]\n";
+    return {200, body, "application/json"};
 }
 
 Response Controller::OnDevice(const Request& request, const std::vector<std::string>& parts)
@@ -136,56 +194,30 @@ Response Controller::Act(std::size_t index, const std::string& what, const std::
 {
     sim::Session& session = plant_.At(index);
     const int32_t type = session.GetDevice().Identity().nDeviceType;
-    sim::Action action;
-    nlohmann::json object;
-    Response error;
-    if (what == "temperature" || what == "profile") {
-        if (type != TYPE_THERMO)
-            return Error(400, "a Relay-Box has no temperature");
-        if (what == "temperature") {
-            if (!ReadObject(body, {"value"}, object, error))
-                return error;
-            if (!object.contains("value") || !object["value"].is_number())
-                return Error(400, "value: a number from -30 to 150 is needed");
-            const double value = object["value"].get<double>();
-            if (!(value >= TEMP_MIN && value <= TEMP_MAX))
-                return Error(400, "value: must lie from -30 to 150");
-            action.kind = sim::ActionKind::kSetTemperature;
-            action.temperature = object["value"].dump();
-        } else {
-            if (!ReadTable(body, scenario::ParseLiveProfile, action.profile, error))
-                return error;
-            action.kind = sim::ActionKind::kSetProfile;
-        }
-    } else if (what == "switch") {
-        if (type != TYPE_RELAY)
-            return Error(400, "a Thermo-Box has no switch");
-        if (!ReadObject(body, {"state"}, object, error))
-            return error;
-        const std::string state = object.contains("state") && object["state"].is_string() ? object["state"].get<std::string>() : "";
-        if (state != "on" && state != "off" && state != "toggle")
-            return Error(400, "state: must be \"on\", \"off\" or \"toggle\"");
-        action.kind = sim::ActionKind::kSetSwitch;
-        action.change = state == "on" ? sim::SwitchChange::kOn : state == "off" ? sim::SwitchChange::kOff : sim::SwitchChange::kToggle;
-    } else if (what == "fault") {
+    if (what == "fault") {
         sim::Fault fault;
+        Response error;
         if (!ReadTable(body, scenario::ParseLiveFault, fault, error))
             return error;
         if (!sim::FaultAppliesTo(fault.kind, type))
             return Error(400, std::string(sim::FaultKindName(fault.kind)) + " needs a Thermo-Box");
         session.InjectFault(fault);
         return {200, DeviceJson(index) + "\n", "application/json"};
-    } else {
-        if (!ReadObject(body, what == "silence" ? std::initializer_list<const char*>{"duration"} : std::initializer_list<const char*>{}, object, error))
-            return error;
-        sim::ParseActionKind(what, action.kind);
-        if (what == "silence") {
-            if (!object.contains("duration") || !object["duration"].is_number() || !(object["duration"].get<double>() > 0) ||
-                object["duration"].get<double>() > 1e9)
-                return Error(400, "duration: seconds above 0 are needed");
-            action.seconds = object["duration"].get<double>();
-        }
     }
+    if ((what == "temperature" || what == "profile") && type != TYPE_THERMO)
+        return Error(400, "a Relay-Box has no temperature");
+    if (what == "switch" && type != TYPE_RELAY)
+        return Error(400, "a Thermo-Box has no switch");
+    sim::Action action;
+    Response error;
+    const bool read = what == "temperature" ? ReadTemperature(body, action, error)
+                      : what == "profile"   ? ReadTable(body, scenario::ParseLiveProfile, action.profile, error)
+                      : what == "switch"    ? ReadSwitch(body, action, error)
+                                            : ReadConnectionAction(what, body, action, error);
+    if (!read)
+        return error;
+    if (what == "profile")
+        action.kind = sim::ActionKind::kSetProfile;
     session.Apply(action);
     return {200, DeviceJson(index) + "\n", "application/json"};
 }
