@@ -54,3 +54,18 @@ def test_metrics_parse_as_prometheus_text(plant):
     sent = {sample.labels["model"]: sample.value for sample in families["mimicbox_reports_sent"].samples
             if sample.name == "mimicbox_reports_sent_total"}
     assert sent["relay"] >= 1
+
+
+def test_devices_added_and_removed_live_come_and_go_on_the_server(server, plant):
+    seen = len(server.output.lines)
+    status, added = plant.call("POST", "/devices", {"model": "thermo", "serials": "7-8", "temperature": 21.5})
+    assert status == 201
+    assert [device["name"] for device in added] == ["thermo:7", "thermo:8"]
+    line = server.output.wait_for("Thermo-Box 8 ", timeout=3, after=seen)
+    assert "21.500000" in line
+    seen = len(server.output.lines)
+    status, body = plant.call("DELETE", "/devices/thermo:7")
+    assert status == 200
+    server.output.wait_for("closed the connection", timeout=1, after=seen)
+    status, body = plant.call("GET", "/devices/thermo:7")
+    assert status == 404

@@ -44,6 +44,19 @@ TEST(CliOptionsTest, DevicesAndSettingsAreRead)
     EXPECT_TRUE(options.quiet);
 }
 
+TEST(CliOptionsTest, TheControlApiNeedsNoDeviceAndATokenOffLoopback)
+{
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--control", "127.0.0.1:0"}, options, error)) << error;
+    EXPECT_TRUE(options.plant.devices.empty());
+    EXPECT_EQ(options.controlAddress, "127.0.0.1");
+    EXPECT_EQ(options.controlPort, 0u);
+    ASSERT_TRUE(Parse({"--all", "--control", "0.0.0.0:8080", "--control-token", "t0k"}, options, error)) << error;
+    EXPECT_EQ(options.controlPort, 8080u);
+    EXPECT_EQ(options.controlToken, "t0k");
+}
+
 TEST(CliOptionsTest, AllMeansThirtyTwoDistinctDevices)
 {
     CliOptions options;
@@ -74,7 +87,7 @@ TEST(CliOptionsTest, UsageErrorsNameTheirArgument)
         const char* error;
     };
     const Row rows[] = {
-        {{}, "no device given (--device MODEL:SERIALS, --all, or a scenario's [[device]])"},
+        {{}, "no device given (--device MODEL:SERIALS, --all, a scenario's [[device]], or --control)"},
         {{"--device", "thermo:0"}, "bad value 'thermo:0' for --device (serials are whole numbers from 1 to 2147483647)"},
         {{"--device", "thermo:1-2147483648"},
          "bad value 'thermo:1-2147483648' for --device (serials are whole numbers from 1 to 2147483647)"},
@@ -100,6 +113,11 @@ TEST(CliOptionsTest, UsageErrorsNameTheirArgument)
         {{"--all", "--port"}, "--port needs a value"},
         {{"--all", "--verbose"}, "unknown option '--verbose'"},
         {{"--all", "stray"}, "unexpected argument 'stray'"},
+        {{"--all", "--control", "localhost:80"},
+         "bad value 'localhost:80' for --control (ADDRESS:PORT, an IPv4 address and a port from 0 to 65535)"},
+        {{"--all", "--control", "127.0.0.1:65536"},
+         "bad value '127.0.0.1:65536' for --control (ADDRESS:PORT, an IPv4 address and a port from 0 to 65535)"},
+        {{"--all", "--control", "0.0.0.0:8080"}, "serving the control API on 0.0.0.0 needs --control-token"},
     };
     for (const Row& row : rows) {
         CliOptions options;

@@ -88,7 +88,7 @@ TEST_F(ControllerTest, ChangesTakeEffectInTheNextReport)
     EXPECT_THAT(Json("GET", "/devices/thermo:3")["last_record"].get<std::string>(), ::testing::EndsWith(", 999.000000;"));
     scheduler_.Advance(1500ms);
     EXPECT_THAT(Json("GET", "/devices/thermo:3")["last_record"].get<std::string>(), ::testing::EndsWith(", 43.500000;"));
-    EXPECT_THAT(metrics_.Text(2), HasSubstr("mimicbox_faults_injected_total{kind=\"out-of-range\"} 1\n"));
+    EXPECT_THAT(metrics_.Text(2, 2), HasSubstr("mimicbox_faults_injected_total{kind=\"out-of-range\"} 1\n"));
 }
 
 TEST_F(ControllerTest, ConnectionActionsReachTheNetwork)
@@ -136,6 +136,22 @@ TEST_F(ControllerTest, BadRequestsChangeNothingAndSayWhy)
         {"POST", "/devices/relay:1005/fault", "{\"kind\": \"out-of-range\"}", 400, "out-of-range needs a Thermo-Box"},
         {"POST", "/devices/thermo:3/silence", "{}", 400, "duration: seconds above 0"},
         {"POST", "/devices/thermo:3/reset", "{\"now\": true}", 400, "unknown field 'now'"},
+        {"DELETE", "/devices/thermo:99", "", 404, "no such device: thermo:99"},
+        {"DELETE", "/devices", "", 405, "DELETE is not allowed on /devices"},
+        {"PUT", "/devices/thermo:3", "", 405, "PUT is not allowed on a device"},
+        {"POST", "/devices", R"({"model": "thermo", "serial": 3})", 409, "thermo:3 is in the plant already"},
+        // All or none: thermo:9 is not added either.
+        {"POST", "/devices", R"([{"model": "thermo", "serial": 9}, {"model": "relay", "serials": "1004-1006"}])", 409,
+         "relay:1005 is in the plant already"},
+        {"POST", "/devices", R"([{"model": "thermo", "serial": 7}, {"model": "thermo", "serials": "6-8"}])", 400,
+         "thermo:7"},
+        {"POST", "/devices", "[]", 400, "no [[device]] table"},
+        {"POST", "/devices", R"([{"model": "thermo", "serial": 9}, 3])", 400, "[1] is no JSON object"},
+        {"POST", "/devices", R"({"model": "pump", "serial": 3})", 400, "device.model: must be"},
+        {"POST", "/devices", R"({"model": "relay", "serial": 1009, "temperature": 3})", 400, "a Relay-Box has no temperature"},
+        {"POST", "/devices", R"({"model": "thermo", "serial": 9, "expect": {"connection": "kept"}})", 400,
+         "expectations are given when the run starts"},
+        {"POST", "/devices", R"({"model": "thermo", "serials": "1-2147483647"})", 400, "this process holds at most 1000000"},
     };
     const std::string before = Call("GET", "/devices").body;
     for (const Row& row : rows) {
@@ -147,6 +163,31 @@ TEST_F(ControllerTest, BadRequestsChangeNothingAndSayWhy)
     }
     EXPECT_EQ(Call("GET", "/devices").body, before);
     EXPECT_TRUE(network_.IsConnected(0));
+}
+
+TEST_F(ControllerTest, DevicesAddedLiveReportAndRemovedOnesAreGone)
+{
+    scheduler_.Advance(400ms);
+    const Response added = Call("POST", "/devices", R"({"model": "thermo", "serials": "5-6", "temperature": 30})");
+    EXPECT_EQ(added.status, 201) << added.body;
+    const nlohmann::json devices = nlohmann::json::parse(added.body, nullptr, false);
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[1]["name"], "thermo:6");
+    EXPECT_EQ(devices[1]["temperature"], 30);
+    EXPECT_EQ(Call("POST", "/devices", R"([{"model": "relay", "serial": 1007, "toggle_every": 1}])").status, 201);
+    scheduler_.Advance(1501ms);
+    EXPECT_EQ(Json("GET", "/devices").size(), 5u);
+    EXPECT_THAT(Json("GET", "/devices/thermo:5")["last_record"].get<std::string>(), ::testing::EndsWith(", 30.000000;"));
+    EXPECT_EQ(Json("GET", "/devices/relay:1007")["switch"], "on");
+
+    EXPECT_EQ(Json("DELETE", "/devices/thermo:5")["removed"], "thermo:5");
+    EXPECT_EQ(Call("GET", "/devices/thermo:5").status, 404);
+    EXPECT_EQ(Json("GET", "/devices").size(), 4u);
+    EXPECT_EQ(network_.ClosedBy(2), "close");
+    // Added again, it keeps its counts in the summary.
+    EXPECT_EQ(Call("POST", "/devices", R"({"model": "thermo", "serial": 5})").status, 201);
+    EXPECT_EQ(Json("GET", "/devices/thermo:5")["reports_sent"], 1);
+    EXPECT_THAT(Call("GET", "/metrics").body, HasSubstr("mimicbox_devices 5\n"));
 }
 
 TEST_F(ControllerTest, MetricsCountReportsCommandsAndLateness)

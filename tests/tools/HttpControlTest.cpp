@@ -6,8 +6,12 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <arpa/inet.h>
 #include <future>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 #include "tools/io/AsioScheduler.h"
 #include "tools/report/FanOut.h"
@@ -53,6 +57,20 @@ protected:
             loop_.join();
     }
     httplib::Client Client() const { return httplib::Client("127.0.0.1", static_cast<int>(http_->Port())); }
+    // A client that connects and says nothing; -1 when it cannot connect.
+    int Idle() const
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(http_->Port()));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+            return fd;
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
 
     asio::io_context context_;
     io::AsioScheduler scheduler_{context_};
@@ -118,6 +136,32 @@ TEST_F(HttpControlTest, ATokenIsRequiredWhenGivenAndBodiesAreLimited)
     const auto stop = client.Post("/stop");
     ASSERT_TRUE(stop);
     EXPECT_EQ(stop->status, 200);
+}
+
+TEST_F(HttpControlTest, TheClientBeyondSixtyFourIsRefusedUntilOneLeaves)
+{
+    Serve("");
+    std::vector<int> idle;
+    for (int i = 0; i < 64; ++i)
+        idle.push_back(Idle());
+    ASSERT_EQ(std::count(idle.begin(), idle.end(), -1), 0);
+    const auto refused = Client().Get("/devices");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 503);
+    EXPECT_THAT(refused->body, HasSubstr("more than 64 clients"));
+    EXPECT_EQ(refused->get_header_value("Connection"), "close");
+    ::close(idle.back());
+    idle.pop_back();
+    // The server sees the close a moment later.
+    int status = 0;
+    for (int attempt = 0; attempt < 100 && status != 200; ++attempt) {
+        std::this_thread::sleep_for(20ms);
+        const auto served = Client().Get("/devices");
+        status = served ? served->status : 0;
+    }
+    EXPECT_EQ(status, 200);
+    for (const int fd : idle)
+        ::close(fd);
 }
 
 TEST_F(HttpControlTest, EventsStreamFromASequenceNumber)

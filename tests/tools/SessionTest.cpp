@@ -275,7 +275,7 @@ std::vector<std::string> RecordsOfARun(uint64_t seed, uint64_t networkSeed)
 
 }  // namespace
 
-TEST(PlantTest, TheSameSeedGivesTheSameRecordsRunAfterRun)
+TEST(PlantSeedTest, TheSameSeedGivesTheSameRecordsRunAfterRun)
 {
     const std::vector<std::string> first = RecordsOfARun(42, 1);
     EXPECT_GE(first.size(), 6u * 19u);

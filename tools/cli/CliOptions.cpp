@@ -107,7 +107,8 @@ void Describe(CLI::App& app, Typed& typed)
         ->type_name("FILE")->multi_option_policy(last)->group("Running");
     app.add_option("--control", typed.control,
                    "serve the live control API (HTTP/1.1, JSON; see docs/control-api.md) on ADDRESS:PORT; port 0 picks "
-                   "a free one, and the first line printed is then 'control: http://ADDRESS:PORT'")
+                   "a free one, and the first line printed is then 'control: http://ADDRESS:PORT'; devices may then be "
+                   "added while it runs, so none need be given")
         ->type_name("ADDRESS:PORT")->multi_option_policy(last)->group("Running");
     app.add_option("--control-token", typed.controlToken,
                    "require 'Authorization: Bearer TOKEN' on every control request; needed to serve on any address "
@@ -171,8 +172,9 @@ bool ReadDevices(const Typed& typed, const scenario::Scenario& file, CliOptions&
             return Fail(error, text, "--device", reason.c_str());
         ranges.push_back(range);
     }
-    if (ranges.empty()) {
-        error = "no device given (--device MODEL:SERIALS, --all, or a scenario's [[device]])";
+    // With the control API, devices may come later, by POST /devices.
+    if (ranges.empty() && typed.control.empty()) {
+        error = "no device given (--device MODEL:SERIALS, --all, a scenario's [[device]], or --control)";
         return false;
     }
     if (!sim::CheckNoOverlap(ranges, error))

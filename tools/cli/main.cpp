@@ -34,6 +34,8 @@ using namespace mimicbox;
 
 // Descriptors beside the devices' sockets: standard streams, the loop's own, a lookup.
 constexpr std::size_t kSpareDescriptors = 32;
+// ... and the control API's clients, so that devices added live cannot lock it out.
+constexpr std::size_t kControlDescriptors = 128;
 
 int UsageError(const std::string& error)
 {
@@ -101,7 +103,8 @@ int Run(cli::CliOptions& options)
     sim::Plant plant(options.plant, scheduler, network, sinks);
     control::Metrics metrics;
     sinks.Add(metrics);
-    control::Controller controller(plant, summary, metrics, [&] { context.stop(); });
+    control::Controller controller(plant, summary, metrics, [&] { context.stop(); },
+                                   io::DescriptorRoom(kSpareDescriptors + kControlDescriptors, sim::kMaxDevicesPerProcess));
     sinks.Add(controller);
     // The newest events, for clients of GET /events.
     control::EventFeed feed(65536);

@@ -1,5 +1,6 @@
 #include "tools/control/Controller.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "tools/control/InlineToml.h"
@@ -123,13 +124,17 @@ bool ReadConnectionAction(const std::string& what, const std::string& body, sim:
 
 }  // namespace
 
-Controller::Controller(sim::Plant& plant, const sim::Summary& summary, const Metrics& metrics, std::function<void()> stop)
-    : plant_(plant), summary_(summary), metrics_(metrics), stop_(std::move(stop)), lastRecord_(plant.Size())
+Controller::Controller(sim::Plant& plant, const sim::Summary& summary, const Metrics& metrics, std::function<void()> stop,
+                       std::size_t capacity)
+    : plant_(plant), summary_(summary), metrics_(metrics), stop_(std::move(stop)), capacity_(capacity),
+      lastRecord_(plant.Size())
 {
 }
 
 void Controller::OnEvent(const sim::Event& event)
 {
+    if (event.kind == sim::EventKind::kAdded && event.device >= lastRecord_.size())
+        lastRecord_.resize(event.device + 1);
     if (event.kind == sim::EventKind::kSent && event.device < lastRecord_.size())
         lastRecord_[event.device].assign(event.record);
 }
@@ -138,13 +143,15 @@ Response Controller::Handle(const Request& request)
 {
     const std::vector<std::string> parts = Split(request.path);
     if (request.path == "/metrics" && request.method == "GET")
-        return {200, metrics_.Text(plant_.ConnectedCount()), "text/plain; version=0.0.4"};
+        return {200, metrics_.Text(plant_.HeldCount(), plant_.ConnectedCount()), "text/plain; version=0.0.4"};
     if (request.path == "/stop" && request.method == "POST") {
         stop_();
         return Ok({{"stopping", true}});
     }
     if (request.path == "/devices" && request.method == "GET")
         return Devices();
+    if (request.path == "/devices" && request.method == "POST")
+        return AddDevices(request.body);
     if (parts.size() >= 2 && parts[0] == "devices")
         return OnDevice(request, parts);
     if (request.path == "/metrics" || request.path == "/stop" || request.path == "/devices")
@@ -156,12 +163,78 @@ Response Controller::Devices() const
 {
     std::string body = "[";
     for (std::size_t i = 0; i < plant_.Size(); ++i) {
-        if (i > 0)
+        if (!plant_.Holds(i))
+            continue;
+        if (body.size() > 1)
             body += ',';
         body += DeviceJson(i);
     }
     body += "]\n";
     return {200, body, "application/json"};
+}
+
+// One [[device]] table of the scenario schema, or an array of them; all are added or none.
+Response Controller::AddDevices(const std::string& body)
+{
+    const nlohmann::json parsed = nlohmann::json::parse(body, nullptr, false);
+    const bool many = parsed.is_array();
+    if (parsed.is_discarded() || !(parsed.is_object() || (many && !parsed.empty())))
+        return Error(400, "the body is no [[device]] table as a JSON object, nor an array of them");
+    std::vector<scenario::DeviceGroup> groups;
+    std::vector<sim::DeviceRange> ranges;
+    for (std::size_t i = 0; i < (many ? parsed.size() : 1); ++i) {
+        const nlohmann::json& table = many ? parsed[i] : parsed;
+        const std::string where = many ? "[" + std::to_string(i) + "] " : "";
+        std::string text;
+        std::string reason;
+        groups.emplace_back();
+        if (!table.is_object())
+            return Error(400, where + "is no JSON object");
+        if (!JsonToInlineToml(table, text, reason) || !scenario::ParseLiveDevice(text, groups.back(), reason))
+            return Error(400, where + reason);
+        ranges.push_back(groups.back().range);
+    }
+    Response error;
+    if (!CheckNew(ranges, error))
+        return error;
+    std::string answer = "[";
+    for (const scenario::DeviceGroup& group : groups) {
+        for (const std::size_t index : plant_.Add(sim::ShardDevices({group.range}, 0, 1), group.setup,
+                                                   group.toggleEvery.value_or(0))) {
+            if (answer.size() > 1)
+                answer += ',';
+            answer += DeviceJson(index);
+        }
+    }
+    answer += "]\n";
+    return {201, answer, "application/json"};
+}
+
+// The ranges do not overlap, the plant holds none of their devices yet, and it has room for them.
+bool Controller::CheckNew(const std::vector<sim::DeviceRange>& ranges, Response& error) const
+{
+    std::string reason;
+    if (!sim::CheckNoOverlap(ranges, reason)) {
+        error = Error(400, reason);
+        return false;
+    }
+    const std::size_t count = sim::CountDevices(ranges);
+    if (count > capacity_ - std::min(capacity_, plant_.HeldCount())) {
+        error = Error(400, std::to_string(count) + " devices more would make " +
+                               std::to_string(plant_.HeldCount() + count) + "; this process holds at most " +
+                               std::to_string(capacity_));
+        return false;
+    }
+    for (const sim::DeviceRange& range : ranges) {
+        for (int64_t serial = range.first; serial <= range.last; ++serial) {
+            const DeviceIdentity device{range.deviceType, static_cast<int32_t>(serial)};
+            if (plant_.Find(device) != plant_.Size()) {
+                error = Error(409, sim::DeviceName(device) + " is in the plant already");
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 Response Controller::OnDevice(const Request& request, const std::vector<std::string>& parts)
@@ -173,6 +246,10 @@ Response Controller::OnDevice(const Request& request, const std::vector<std::str
     const std::size_t index = plant_.Find({range.deviceType, range.first});
     if (index == plant_.Size())
         return Error(404, "no such device: " + parts[1]);
+    if (parts.size() == 2 && request.method == "DELETE") {
+        plant_.Remove(index);
+        return Ok({{"removed", parts[1]}});
+    }
     if (parts.size() == 2) {
         if (request.method != "GET")
             return Error(405, request.method + " is not allowed on a device");

@@ -28,16 +28,19 @@ struct Response {
 class Controller : public sim::EventSink {
 public:
     // The plant, summary and metrics are not owned and must outlive the controller; `stop` ends the
-    // run as SIGTERM does.
-    Controller(sim::Plant& plant, const sim::Summary& summary, const Metrics& metrics, std::function<void()> stop);
+    // run as SIGTERM does. POST /devices refuses to make the plant hold more than `capacity` devices.
+    Controller(sim::Plant& plant, const sim::Summary& summary, const Metrics& metrics, std::function<void()> stop,
+               std::size_t capacity = sim::kMaxDevicesPerProcess);
 
     Response Handle(const Request& request);
 
-    // Keeps each device's last report for GET /devices.
+    // Keeps each device's last report for GET /devices, and makes room for devices added.
     void OnEvent(const sim::Event& event) override;
 
 private:
     Response Devices() const;
+    Response AddDevices(const std::string& body);
+    bool CheckNew(const std::vector<sim::DeviceRange>& ranges, Response& error) const;
     Response OnDevice(const Request& request, const std::vector<std::string>& parts);
     Response Act(std::size_t index, const std::string& what, const std::string& body);
     std::string DeviceJson(std::size_t index) const;
@@ -46,6 +49,7 @@ private:
     const sim::Summary& summary_;
     const Metrics& metrics_;
     std::function<void()> stop_;
+    std::size_t capacity_;
     std::vector<std::string> lastRecord_;
 };
 

@@ -43,7 +43,7 @@ void Metrics::OnEvent(const sim::Event& event)
     }
 }
 
-std::string Metrics::Text(std::size_t connected) const
+std::string Metrics::Text(std::size_t devices, std::size_t connected) const
 {
     std::string text;
     Family(text, "mimicbox_reports_sent_total", "counter", "Reports sent, by device model.");
@@ -52,6 +52,8 @@ std::string Metrics::Text(std::size_t connected) const
     Family(text, "mimicbox_commands_received_total", "counter", "Records read from the server, by device model.");
     text += "mimicbox_commands_received_total{model=\"thermo\"} " + std::to_string(commands_.thermo) + "\n";
     text += "mimicbox_commands_received_total{model=\"relay\"} " + std::to_string(commands_.relay) + "\n";
+    Family(text, "mimicbox_devices", "gauge", "Devices in the plant now.");
+    text += "mimicbox_devices " + std::to_string(devices) + "\n";
     Family(text, "mimicbox_connected_devices", "gauge", "Devices connected to the server now.");
     text += "mimicbox_connected_devices " + std::to_string(connected) + "\n";
     Family(text, "mimicbox_report_lateness_seconds", "histogram", "Send time of a report minus its deadline.");

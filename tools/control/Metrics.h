@@ -15,8 +15,8 @@ class Metrics : public sim::EventSink {
 public:
     void OnEvent(const sim::Event& event) override;
 
-    // The exposition text, with `connected` as the gauge of connected devices.
-    std::string Text(std::size_t connected) const;
+    // The exposition text, with the gauges of devices in the plant and of those connected.
+    std::string Text(std::size_t devices, std::size_t connected) const;
 
 private:
     struct ByModel {

@@ -10,4 +10,7 @@ namespace mimicbox::io {
 // descriptors.
 bool RaiseDescriptorLimit(std::size_t needed, std::string& error);
 
+// How many descriptors the process may have open, `spare` of them set aside, at most `cap`.
+std::size_t DescriptorRoom(std::size_t spare, std::size_t cap);
+
 }  // namespace mimicbox::io

@@ -1,9 +1,11 @@
 #include "tools/io/HttpControl.h"
 
 #include <asio/post.hpp>
+#include <atomic>
 #include <charconv>
 #include <future>
 #include <httplib.h>
+#include <sys/socket.h>
 
 namespace mimicbox::io {
 
@@ -11,6 +13,8 @@ namespace {
 
 constexpr std::size_t kMaxBody = 1 << 20;
 constexpr std::size_t kMaxClients = 64;
+// Threads that answer the clients beyond the limit.
+constexpr std::size_t kRefusers = 4;
 // A loop that does not answer in this time has ended (the run is stopping).
 constexpr auto kLoopTimeout = std::chrono::seconds(5);
 
@@ -28,30 +32,87 @@ control::Response JsonError(int status, const std::string& message)
     return {status, "{\"error\":\"" + message + "\"}\n", "application/json"};
 }
 
+// Set on the threads that serve clients beyond the limit.
+thread_local bool tRefusing = false;
+
+// Serves at most kMaxClients connections at once. The ones beyond are answered 503 at once by
+// threads of their own, instead of queueing unseen behind long-lived event streams.
+class ClientLimit : public httplib::TaskQueue {
+public:
+    void enqueue(std::function<void()> serve) override
+    {
+        if (active_.fetch_add(1) < kMaxClients) {
+            served_.enqueue([this, serve = std::move(serve)] {
+                serve();
+                active_.fetch_sub(1);
+            });
+            return;
+        }
+        active_.fetch_sub(1);
+        refused_.enqueue([serve = std::move(serve)] {
+            tRefusing = true;
+            serve();
+            tRefusing = false;
+        });
+    }
+    void shutdown() override
+    {
+        served_.shutdown();
+        refused_.shutdown();
+    }
+
+private:
+    std::atomic<std::size_t> active_{0};
+    httplib::ThreadPool served_{kMaxClients};
+    httplib::ThreadPool refused_{kRefusers};
+};
+
+void Answer(const control::Response& response, httplib::Response& out)
+{
+    out.status = response.status;
+    out.set_content(response.body, response.contentType.c_str());
+}
+
+// True when the client is one too many; it is then answered.
+bool Refuse(httplib::Response& out)
+{
+    if (!tRefusing)
+        return false;
+    Answer(JsonError(503, "more than 64 clients at once"), out);
+    out.set_header("Connection", "close");
+    out.set_header("Retry-After", "1");
+    return true;
+}
+
 }  // namespace
 
 HttpControl::HttpControl(asio::io_context& context, Handler handle, control::EventFeed& feed, std::string token)
     : context_(context), handle_(std::move(handle)), feed_(feed), token_(std::move(token)),
       server_(std::make_unique<httplib::Server>())
 {
-    server_->new_task_queue = [] { return new httplib::ThreadPool(kMaxClients); };
+    server_->new_task_queue = [] { return new ClientLimit; };
     server_->set_payload_max_length(kMaxBody);
     server_->set_keep_alive_max_count(16);
     // Headers and body go out in separate writes: without this, a client's delayed ACK holds each
     // answer back 40 ms.
     server_->set_tcp_nodelay(true);
+    // The library's socket options, and the listening socket kept to widen its backlog in Listen.
+    server_->set_socket_options([this](socket_t socket) {
+        httplib::default_socket_options(socket);
+        listening_ = socket;
+    });
     server_->set_read_timeout(5, 0);
     server_->set_write_timeout(5, 0);
     const auto answer = [this](const httplib::Request& in, const std::string& body, httplib::Response& out) {
-        const control::Response response = Authorized(in.get_header_value("Authorization"))
-                                               ? Dispatch({in.method, in.path, body})
-                                               : JsonError(401, "a bearer token is needed");
-        out.status = response.status;
-        out.set_content(response.body, response.contentType.c_str());
+        Answer(Authorized(in.get_header_value("Authorization")) ? Dispatch({in.method, in.path, body})
+                                                                : JsonError(401, "a bearer token is needed"),
+               out);
     };
     // A request without Content-Length or chunks has no body; read as the library would read it,
     // it would wait for the client to close.
     const auto withBody = [answer](const httplib::Request& in, httplib::Response& out, const httplib::ContentReader& read) {
+        if (Refuse(out))
+            return;
         std::string body;
         bool tooLarge = false;
         uint64_t length = 0;
@@ -67,14 +128,15 @@ HttpControl::HttpControl(asio::io_context& context, Handler handle, control::Eve
             tooLarge = tooLarge || (!whole && length > kMaxBody);
         }
         if (tooLarge) {
-            const control::Response refused = JsonError(413, "the body is over 1 MB");
-            out.status = refused.status;
-            out.set_content(refused.body, refused.contentType.c_str());
+            Answer(JsonError(413, "the body is over 1 MB"), out);
             return;
         }
         answer(in, body, out);
     };
-    const auto withoutBody = [answer](const httplib::Request& in, httplib::Response& out) { answer(in, "", out); };
+    const auto withoutBody = [answer](const httplib::Request& in, httplib::Response& out) {
+        if (!Refuse(out))
+            answer(in, "", out);
+    };
     ServeEvents();
     const char* everything = R"(/.*)";
     server_->Get(everything, withoutBody);
@@ -98,6 +160,9 @@ bool HttpControl::Listen(const std::string& address, unsigned port, std::string&
         return false;
     }
     port_ = static_cast<unsigned>(bound);
+    // The library listens with a backlog of 5: clients that connect at once would wait for SYN
+    // retransmits, and take their turns in no order. Listening again widens it.
+    ::listen(listening_, SOMAXCONN);
     return true;
 }
 
@@ -109,6 +174,8 @@ void HttpControl::Start()
 void HttpControl::ServeEvents()
 {
     server_->Get("/events", [this](const httplib::Request& in, httplib::Response& out) {
+        if (Refuse(out))
+            return;
         uint64_t from = feed_.Next();
         const std::string since = in.get_param_value("since");
         control::Response refused;
@@ -117,8 +184,7 @@ void HttpControl::ServeEvents()
         else if (in.has_param("since") && !ParseSequence(since, from))
             refused = JsonError(400, "since: a sequence number is needed");
         if (refused.status != 200) {
-            out.status = refused.status;
-            out.set_content(refused.body, refused.contentType.c_str());
+            Answer(refused, out);
             return;
         }
         out.set_header("Cache-Control", "no-cache");

@@ -1,7 +1,7 @@
 // The live control's HTTP/1.1 server: cpp-httplib on threads of its own, every request handed to the
 // runner's loop and answered from there, so that no state is touched from two threads. Bodies are
-// limited to 1 MB (413 beyond), and with a token every request must carry "Authorization: Bearer
-// TOKEN" (401 without).
+// limited to 1 MB (413 beyond), at most 64 clients are served at once (503 beyond), and with a token
+// every request must carry "Authorization: Bearer TOKEN" (401 without).
 #pragma once
 
 #include <asio/io_context.hpp>
@@ -50,6 +50,7 @@ private:
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     unsigned port_ = 0;
+    int listening_ = -1;
 };
 
 }  // namespace mimicbox::io

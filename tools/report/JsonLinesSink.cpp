@@ -47,6 +47,10 @@ const char* EventName(sim::EventKind kind)
         return "received";
     case sim::EventKind::kGaveUp:
         return "gave-up";
+    case sim::EventKind::kAdded:
+        return "added";
+    case sim::EventKind::kRemoved:
+        return "removed";
     }
     return "event";
 }
@@ -105,6 +109,8 @@ std::string JsonLinesSink::Line(const sim::Event& event) const
         break;
     case sim::EventKind::kConnected:
     case sim::EventKind::kGaveUp:
+    case sim::EventKind::kAdded:
+    case sim::EventKind::kRemoved:
         break;
     }
     return object.dump(-1, ' ', true);

@@ -42,6 +42,12 @@ void TextSink::OnEvent(const sim::Event& event)
         std::fprintf(out_, "%s %s closed (%.*s)\n", time.c_str(), name.c_str(), static_cast<int>(event.reason.size()),
                      event.reason.data());
         break;
+    case EventKind::kAdded:
+        std::fprintf(out_, "%s %s added\n", time.c_str(), name.c_str());
+        break;
+    case EventKind::kRemoved:
+        std::fprintf(out_, "%s %s removed\n", time.c_str(), name.c_str());
+        break;
     case EventKind::kStopped:
     case EventKind::kGaveUp: break;
     }

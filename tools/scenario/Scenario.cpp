@@ -460,6 +460,8 @@ bool Reader::Device(const toml::table& table, std::string_view where, DeviceGrou
     if (temperature)
         group.setup.temperatureText = Text(*temperature);
     if (const toml::node* expect = table.get("expect")) {
+        if (live_)
+            return Fail(*expect, Path(where, "expect"), "expectations are given when the run starts, in its scenario");
         group.expectation.emplace();
         group.expectation->devices = {group.range};
         if (!ExpectOf(*expect, Path(where, "expect"), *group.expectation))
@@ -655,6 +657,21 @@ bool ParseLiveFault(std::string_view text, sim::Fault& fault, std::string& error
         return false;
     fault = rule.fault;
     return true;
+}
+
+bool ParseLiveDevice(std::string_view text, DeviceGroup& group, std::string& error)
+{
+    toml::parse_result result;
+    if (!ParseLiveValue(text, result, error))
+        return false;
+    const toml::node& node = *result.table().get("value");
+    if (!node.is_table()) {
+        error = "device: must be a table such as { model = \"thermo\", serial = 5 }";
+        return false;
+    }
+    const std::string none;
+    Reader reader(none, ".", error, true);
+    return reader.Device(*node.as_table(), "device", group);
 }
 
 bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error)

@@ -52,6 +52,8 @@ bool ParseScenario(std::string_view text, const std::string& fileName, const std
 // "KEY: what is wrong"; CSV files of a profile are read from the working directory.
 bool ParseLiveProfile(std::string_view text, sim::Profile& profile, std::string& error);
 bool ParseLiveFault(std::string_view text, sim::Fault& fault, std::string& error);
+// One [[device]] table to add to a running plant, as above; it may not carry expectations.
+bool ParseLiveDevice(std::string_view text, DeviceGroup& group, std::string& error);
 
 // Reads the file at `path` and parses it as above; false with a message when it cannot be read.
 bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error);

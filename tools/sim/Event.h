@@ -20,6 +20,8 @@ enum class EventKind {
     kGaveUp,    // after a failed or lost connection the device does not try again
     kAction,    // a timed or live action was applied to the device
     kClosed,    // an action closed the connection (reason: "disconnect" or "reset")
+    kAdded,     // the live control added the device to the running plant
+    kRemoved,   // the live control took the device out of the plant
 };
 
 struct Event {

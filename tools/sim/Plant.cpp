@@ -4,23 +4,37 @@
 
 namespace mimicbox::sim {
 
+namespace {
+
+uint64_t DeviceKey(const DeviceIdentity& device)
+{
+    return uint64_t{static_cast<uint32_t>(device.nDeviceType)} << 32 | static_cast<uint32_t>(device.nSerial);
+}
+
+}  // namespace
+
 Plant::Plant(const PlantConfig& config, Scheduler& scheduler, ConnectionFactory& connections, EventSink& sink)
-    : config_(config), scheduler_(scheduler)
+    : config_(config), scheduler_(scheduler), connections_(connections), sink_(sink)
 {
     sessions_.reserve(config_.devices.size());
     for (std::size_t i = 0; i < config_.devices.size(); ++i) {
-        // Each device draws its own jitter and values, reproducibly from the run's seed.
-        const uint64_t seed = config_.seed ^ (0x9E3779B97F4A7C15ull * (i + 1));
-        Device device(config_.devices[i], config_.temperatureText, config_.stepMode, ~seed);
-        if (!config_.setups.empty()) {
-            const DeviceSetup& setup = config_.setups[i];
-            device.SetTemperature(setup.temperatureText);
-            device.SetProfile(setup.profile);
-        }
-        sessions_.push_back(std::make_unique<Session>(i, std::move(device), config_.policy, scheduler, connections,
-                                                      sink, FaultsOf(config_.devices[i]), seed,
-                                                      [this] { OnSessionFinished(); }));
+        sessions_.push_back(MakeSession(i, config_.devices[i], config_.setups.empty() ? nullptr : &config_.setups[i]));
+        numbers_.emplace(DeviceKey(config_.devices[i]), i);
     }
+    held_ = sessions_.size();
+}
+
+std::unique_ptr<Session> Plant::MakeSession(std::size_t index, const DeviceIdentity& identity, const DeviceSetup* setup)
+{
+    // Each device draws its own jitter and values, reproducibly from the run's seed.
+    const uint64_t seed = config_.seed ^ (0x9E3779B97F4A7C15ull * (index + 1));
+    Device device(identity, config_.temperatureText, config_.stepMode, ~seed);
+    if (setup) {
+        device.SetTemperature(setup->temperatureText);
+        device.SetProfile(setup->profile);
+    }
+    return std::make_unique<Session>(index, std::move(device), config_.policy, scheduler_, connections_, sink_,
+                                     FaultsOf(identity), seed, [this] { OnSessionFinished(); });
 }
 
 std::vector<const Fault*> Plant::FaultsOf(const DeviceIdentity& device) const
@@ -51,8 +65,6 @@ void Plant::Start(std::function<void()> onFinished)
         durationTimer_ = scheduler_.CreateTimer([this] { Finish(); });
         durationTimer_->Start(start + config_.duration);
     }
-    if (sessions_.empty())
-        Finish();
 }
 
 void Plant::Stop()
@@ -62,27 +74,91 @@ void Plant::Stop()
         durationTimer_->Cancel();
     for (auto& timer : actionTimers_)
         timer->Cancel();
+    for (Toggle& toggle : toggles_)
+        toggle.timer.reset();
     for (auto& session : sessions_)
-        session->Stop();
+        if (session)
+            session->Stop();
 }
 
 std::size_t Plant::ConnectedCount() const
 {
-    return static_cast<std::size_t>(
-        std::count_if(sessions_.begin(), sessions_.end(), [](const auto& session) { return session->Connected(); }));
+    return static_cast<std::size_t>(std::count_if(sessions_.begin(), sessions_.end(),
+                                                  [](const auto& session) { return session && session->Connected(); }));
 }
 
 std::size_t Plant::Find(const DeviceIdentity& device) const
 {
-    const auto found = std::find_if(sessions_.begin(), sessions_.end(),
-                                    [&](const auto& session) { return session->GetDevice().Identity() == device; });
-    return static_cast<std::size_t>(found - sessions_.begin());
+    const auto found = numbers_.find(DeviceKey(device));
+    return found != numbers_.end() && sessions_[found->second] ? found->second : sessions_.size();
+}
+
+std::vector<std::size_t> Plant::Add(const std::vector<DeviceIdentity>& devices, const DeviceSetup& setup,
+                                    double toggleEvery)
+{
+    std::vector<std::size_t> added;
+    added.reserve(devices.size());
+    const Instant now = scheduler_.Now();
+    for (const DeviceIdentity& device : devices) {
+        const std::size_t index = NumberFor(device);
+        sessions_[index] = MakeSession(index, device, &setup);
+        ++held_;
+        Announce(EventKind::kAdded, index, device);
+        sessions_[index]->Start(now);
+        if (toggleEvery > 0 && device.nDeviceType == TYPE_RELAY) {
+            if (toggles_.size() <= index)
+                toggles_.resize(index + 1);
+            Toggle& toggle = toggles_[index];
+            toggle.from = now;
+            toggle.every = Seconds(toggleEvery);
+            toggle.timer = scheduler_.CreateTimer([this, index] { OnToggleDue(index); });
+            toggle.timer->Start(now + toggle.every);
+        }
+        added.push_back(index);
+    }
+    return added;
+}
+
+std::size_t Plant::NumberFor(const DeviceIdentity& device)
+{
+    const auto [found, fresh] = numbers_.emplace(DeviceKey(device), sessions_.size());
+    if (fresh)
+        sessions_.emplace_back();
+    return found->second;
+}
+
+void Plant::Remove(std::size_t index)
+{
+    if (!Holds(index))
+        return;
+    std::unique_ptr<Session> session = std::move(sessions_[index]);
+    --held_;
+    if (session->Finished())
+        --finished_;
+    if (index < toggles_.size())
+        toggles_[index].timer.reset();
+    session->Stop();
+    Announce(EventKind::kRemoved, index, session->GetDevice().Identity());
+    FinishIfAllDone();
+}
+
+void Plant::Announce(EventKind kind, std::size_t index, const DeviceIdentity& device)
+{
+    Event event{};
+    event.kind = kind;
+    event.device = index;
+    event.identity = device;
+    event.time = scheduler_.Now();
+    event.calendarMillis = scheduler_.CalendarMillis();
+    sink_.OnEvent(event);
 }
 
 std::size_t Plant::Apply(const std::vector<DeviceRange>& devices, const Action& action)
 {
     std::size_t applied = 0;
     for (auto& session : sessions_) {
+        if (!session)
+            continue;
         const DeviceIdentity& identity = session->GetDevice().Identity();
         const bool named = devices.empty() || std::any_of(devices.begin(), devices.end(),
                                                           [&](const DeviceRange& range) { return range.Contains(identity); });
@@ -106,9 +182,26 @@ void Plant::OnActionDue(std::size_t index)
     }
 }
 
+void Plant::OnToggleDue(std::size_t index)
+{
+    Toggle& toggle = toggles_[index];
+    Action action;
+    action.kind = ActionKind::kSetSwitch;
+    sessions_[index]->Apply(action);
+    const Nanos since = scheduler_.Now() - toggle.from;
+    toggle.timer->Start(toggle.from + toggle.every * (since / toggle.every + 1));
+}
+
 void Plant::OnSessionFinished()
 {
-    if (++finished_ == sessions_.size())
+    ++finished_;
+    FinishIfAllDone();
+}
+
+// A plant that holds no device waits for the live control to add some.
+void Plant::FinishIfAllDone()
+{
+    if (held_ > 0 && finished_ == held_)
         Finish();
 }
 

@@ -1,11 +1,13 @@
 // The whole simulated plant of a run: one session per device, their start spread over the ramp-up,
-// and the run's end once every device is done or has given up, or the duration has passed.
+// and the run's end once every device is done or has given up, or the duration has passed. The live
+// control adds and removes devices while it runs.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "tools/sim/Action.h"
@@ -51,26 +53,57 @@ public:
     // Closes every connection in an orderly way; nothing happens afterwards.
     void Stop();
 
+    // Device numbers run from 0 to Size() - 1; a removed device keeps its number, and gets it back
+    // when it is added again.
     std::size_t Size() const { return sessions_.size(); }
+    bool Holds(std::size_t index) const { return index < sessions_.size() && sessions_[index] != nullptr; }
+    // The device must be held.
     const Session& At(std::size_t index) const { return *sessions_[index]; }
     Session& At(std::size_t index) { return *sessions_[index]; }
-    // The index of the device, or Size() when the plant has none such.
+    // The number of the device, or Size() when the plant does not hold it.
     std::size_t Find(const DeviceIdentity& device) const;
+    std::size_t HeldCount() const { return held_; }
     std::size_t ConnectedCount() const;
+
+    // Adds the devices, all alike, to the running plant: they connect at once, and a Relay-Box flips
+    // its own switch every `toggleEvery` seconds when that is above 0. Returns their numbers. The
+    // caller has checked that the plant holds none of them.
+    std::vector<std::size_t> Add(const std::vector<DeviceIdentity>& devices, const DeviceSetup& setup,
+                                 double toggleEvery);
+    // Closes the device's connection in an orderly way and takes it out of the plant; ignored unless
+    // the plant holds it.
+    void Remove(std::size_t index);
 
     // Applies the action at once to the devices of `devices` (all when empty) that it fits; returns
     // how many devices it was applied to.
     std::size_t Apply(const std::vector<DeviceRange>& devices, const Action& action);
 
 private:
+    // A live-added Relay-Box's own switch flips, on a grid from when it was added.
+    struct Toggle {
+        std::unique_ptr<Timer> timer;
+        Instant from{};
+        Nanos every{};
+    };
+
+    std::unique_ptr<Session> MakeSession(std::size_t index, const DeviceIdentity& device, const DeviceSetup* setup);
+    std::size_t NumberFor(const DeviceIdentity& device);
     std::vector<const Fault*> FaultsOf(const DeviceIdentity& device) const;
     void OnSessionFinished();
     void OnActionDue(std::size_t index);
+    void OnToggleDue(std::size_t index);
+    void FinishIfAllDone();
     void Finish();
+    void Announce(EventKind kind, std::size_t index, const DeviceIdentity& device);
 
     PlantConfig config_;
     Scheduler& scheduler_;
-    std::vector<std::unique_ptr<Session>> sessions_;
+    ConnectionFactory& connections_;
+    EventSink& sink_;
+    std::vector<std::unique_ptr<Session>> sessions_;  // null where a device was removed
+    std::unordered_map<uint64_t, std::size_t> numbers_;  // by DeviceKey, removed devices too
+    std::vector<Toggle> toggles_;                      // by device number, when it has one
+    std::size_t held_ = 0;
     std::unique_ptr<Timer> durationTimer_;
     std::vector<std::unique_ptr<Timer>> actionTimers_;
     Instant start_{};

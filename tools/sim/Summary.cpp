@@ -13,6 +13,10 @@ Summary::Summary(const std::vector<DeviceIdentity>& devices)
 
 void Summary::OnEvent(const Event& event)
 {
+    if (event.kind == EventKind::kAdded && event.device >= devices_.size()) {
+        devices_.resize(event.device + 1);
+        devices_[event.device].identity = event.identity;
+    }
     if (event.device >= devices_.size())
         return;
     DeviceStats& stats = devices_[event.device];

@@ -32,6 +32,12 @@ Verdict::Verdict(const std::vector<DeviceIdentity>& devices, std::vector<Expecta
 
 void Verdict::OnEvent(const Event& event)
 {
+    // Devices added live are judged by the expectations for every device.
+    if (event.kind == EventKind::kAdded && event.device >= seen_.size()) {
+        devices_.resize(event.device + 1);
+        seen_.resize(event.device + 1);
+        devices_[event.device] = event.identity;
+    }
     if (event.device >= seen_.size())
         return;
     Seen& seen = seen_[event.device];
