@@ -6,11 +6,10 @@
 # the wake-up lateness of a process that only wakes as often as 32 devices report. Last it restarts
 # the server under 10,000 devices that reconnect with backoff, and prints how long they took to
 # return and the largest burst of connects the server saw in any 100 ms.
-# Needs a built tree: BUILD_DIR (default build-release, else build).
+# Needs a built tree: BUILD_DIR (default build, which scripts/build.sh makes as a Release build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build-release}
-[ -x "$build/mimicbox-cli" ] || build=build
+build=${BUILD_DIR:-build}
 seconds=${SECONDS_TO_RUN:-120}
 sizes=${SIZES:-"32 1000 5000 10000"}
 port=54799

@@ -5,11 +5,10 @@
 #   the server logs it (at most one period by construction, 1.5 s for a Thermo-Box);
 # - the time from a disconnect's response to the server seeing the connection close;
 # - the runner's report lateness while the API is hammered, next to the same run with the API idle.
-# Needs a built tree: BUILD_DIR (default build-release, else build).
+# Needs a built tree: BUILD_DIR (default build, which scripts/build.sh makes as a Release build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build-release}
-[ -x "$build/mimicbox-cli" ] || build=build
+build=${BUILD_DIR:-build}
 changes=${CHANGES:-10000}
 port=54797
 work=$(mktemp -d)

@@ -3,11 +3,10 @@
 # Relay-Boxes toggling themselves) with faults on 1 % of the reports, against the same 1,000 devices
 # with fixed values, each SECONDS_TO_RUN seconds (default 60) against mimicbox-server on loopback.
 # Prints CPU as a share of one core, peak RSS and report lateness for both, and the overhead.
-# Needs a built tree: BUILD_DIR (default build-release, else build).
+# Needs a built tree: BUILD_DIR (default build, which scripts/build.sh makes as a Release build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build-release}
-[ -x "$build/mimicbox-cli" ] || build=build
+build=${BUILD_DIR:-build}
 seconds=${SECONDS_TO_RUN:-60}
 port=54798
 work=$(mktemp -d)

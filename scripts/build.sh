@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Configures and builds Mimicbox into build/, installing what is missing first.
+# Configures and builds Mimicbox into build/ (a Release build unless BUILD_TYPE says otherwise),
+# installing what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" \
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" \
     -DMIMICBOX_WERROR="${MIMICBOX_WERROR:-OFF}" >/dev/null
 cmake --build build --parallel "$(nproc)"
