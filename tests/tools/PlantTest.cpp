@@ -133,4 +133,8 @@ TEST_F(PlantTest, TheRunEndsWhenEveryDeviceHeldIsDoneButAnEmptyPlantWaits)
     EXPECT_FALSE(finished_);  // the Relay-Box is done after two reports, the Thermo-Box is not
     plant_->Remove(1);
     EXPECT_TRUE(finished_);
+    // Once the run has ended, nothing comes or goes.
+    EXPECT_EQ(Add({TYPE_THERMO, 5}), plant_->Size());
+    plant_->Remove(0);
+    EXPECT_TRUE(plant_->Holds(0));
 }

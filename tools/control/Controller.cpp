@@ -176,6 +176,8 @@ Response Controller::Devices() const
 // One [[device]] table of the scenario schema, or an array of them; all are added or none.
 Response Controller::AddDevices(const std::string& body)
 {
+    if (plant_.Ended())
+        return Error(503, "the run is ending");
     const nlohmann::json parsed = nlohmann::json::parse(body, nullptr, false);
     const bool many = parsed.is_array();
     if (parsed.is_discarded() || !(parsed.is_object() || (many && !parsed.empty())))
@@ -247,6 +249,8 @@ Response Controller::OnDevice(const Request& request, const std::vector<std::str
     if (index == plant_.Size())
         return Error(404, "no such device: " + parts[1]);
     if (parts.size() == 2 && request.method == "DELETE") {
+        if (plant_.Ended())
+            return Error(503, "the run is ending");
         plant_.Remove(index);
         return Ok({{"removed", parts[1]}});
     }

@@ -97,6 +97,8 @@ std::vector<std::size_t> Plant::Add(const std::vector<DeviceIdentity>& devices, 
                                     double toggleEvery)
 {
     std::vector<std::size_t> added;
+    if (ended_)
+        return added;
     added.reserve(devices.size());
     const Instant now = scheduler_.Now();
     for (const DeviceIdentity& device : devices) {
@@ -129,7 +131,7 @@ std::size_t Plant::NumberFor(const DeviceIdentity& device)
 
 void Plant::Remove(std::size_t index)
 {
-    if (!Holds(index))
+    if (!Holds(index) || ended_)
         return;
     std::unique_ptr<Session> session = std::move(sessions_[index]);
     --held_;

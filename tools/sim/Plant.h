@@ -63,15 +63,17 @@ public:
     // The number of the device, or Size() when the plant does not hold it.
     std::size_t Find(const DeviceIdentity& device) const;
     std::size_t HeldCount() const { return held_; }
+    // The run has ended, by itself or by Stop: nothing is added or removed any more.
+    bool Ended() const { return ended_; }
     std::size_t ConnectedCount() const;
 
     // Adds the devices, all alike, to the running plant: they connect at once, and a Relay-Box flips
-    // its own switch every `toggleEvery` seconds when that is above 0. Returns their numbers. The
-    // caller has checked that the plant holds none of them.
+    // its own switch every `toggleEvery` seconds when that is above 0. Returns their numbers, none
+    // once the run has ended. The caller has checked that the plant holds none of them.
     std::vector<std::size_t> Add(const std::vector<DeviceIdentity>& devices, const DeviceSetup& setup,
                                  double toggleEvery);
     // Closes the device's connection in an orderly way and takes it out of the plant; ignored unless
-    // the plant holds it.
+    // the plant holds it and runs.
     void Remove(std::size_t index);
 
     // Applies the action at once to the devices of `devices` (all when empty) that it fits; returns
