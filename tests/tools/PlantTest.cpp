@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "tests/SplitRecords.h"
 #include "tools/report/FanOut.h"
 #include "tools/sim/Summary.h"
@@ -76,6 +78,32 @@ TEST_F(PlantTest, AnAddedDeviceConnectsAtOnceAndReportsOnItsOwnGrid)
     ASSERT_EQ(summary_->Devices().size(), 2u);
     EXPECT_EQ(summary_->Devices()[1].identity, (DeviceIdentity{TYPE_THERMO, 9}));
     EXPECT_EQ(summary_->Devices()[1].reports, 3u);
+}
+
+TEST_F(PlantTest, ABatchConnectsOneDeviceEveryTenthOfAMillisecondOnceTheLoopIsFree)
+{
+    Run({});
+    scheduler_.Advance(5s);
+    std::vector<DeviceIdentity> batch;
+    for (int32_t serial = 1; serial <= 30; ++serial)
+        batch.push_back({TYPE_THERMO, serial});
+    EXPECT_EQ(plant_->Add(batch, {}, 0).size(), 30u);
+    Add({TYPE_RELAY, 1001});  // asked in the same turn: it queues behind the batch
+    // Answering the request holds the loop up; the spacing starts after it, not in a burst.
+    scheduler_.Stall(20ms);
+    const Instant free = scheduler_.Now();
+    scheduler_.Advance(10ms);
+    const std::vector<Instant>& attempts = network_.ConnectAttempts();
+    ASSERT_EQ(attempts.size(), 31u);
+    for (std::size_t i = 0; i < attempts.size(); ++i)
+        EXPECT_EQ(attempts[i] - free, std::chrono::microseconds(100) * static_cast<int64_t>(i)) << i;
+    EXPECT_EQ(plant_->ConnectedCount(), 31u);
+    // Their reports fall due over several grid milliseconds, not one.
+    scheduler_.Advance(1500ms);
+    std::set<Instant> deadlines;
+    for (const auto& sent : recorded_.Of(EventKind::kSent))
+        deadlines.insert(sent.event.scheduled);
+    EXPECT_GE(deadlines.size(), 3u);
 }
 
 TEST_F(PlantTest, ARemovedDeviceClosesAndIsGoneUntilAddedAgainUnderItsNumber)

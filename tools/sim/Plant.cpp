@@ -6,6 +6,8 @@ namespace mimicbox::sim {
 
 namespace {
 
+constexpr Nanos kLiveConnectGap = std::chrono::microseconds(100);
+
 uint64_t DeviceKey(const DeviceIdentity& device)
 {
     return uint64_t{static_cast<uint32_t>(device.nDeviceType)} << 32 | static_cast<uint32_t>(device.nSerial);
@@ -76,6 +78,8 @@ void Plant::Stop()
         timer->Cancel();
     for (Toggle& toggle : toggles_)
         toggle.timer.reset();
+    if (starter_)
+        starter_->Cancel();
     for (auto& session : sessions_)
         if (session)
             session->Stop();
@@ -100,25 +104,42 @@ std::vector<std::size_t> Plant::Add(const std::vector<DeviceIdentity>& devices, 
     if (ended_)
         return added;
     added.reserve(devices.size());
-    const Instant now = scheduler_.Now();
     for (const DeviceIdentity& device : devices) {
         const std::size_t index = NumberFor(device);
         sessions_[index] = MakeSession(index, device, &setup);
         ++held_;
         Announce(EventKind::kAdded, index, device);
-        sessions_[index]->Start(now);
-        if (toggleEvery > 0 && device.nDeviceType == TYPE_RELAY) {
+        added_.emplace_back(index, device.nDeviceType == TYPE_RELAY ? toggleEvery : 0);
+        added.push_back(index);
+    }
+    // Started from the next turn of the loop: making a large batch, and the answer that lists it,
+    // takes long enough that connects spaced from now would be overdue, and go out in one burst.
+    if (!starter_)
+        starter_ = scheduler_.CreateTimer([this] { StartAdded(); });
+    starter_->Start(scheduler_.Now());
+    return added;
+}
+
+void Plant::StartAdded()
+{
+    Instant at = std::max(scheduler_.Now(), nextLiveConnect_);
+    for (const auto& [index, toggleEvery] : added_) {
+        if (ended_)
+            break;
+        sessions_[index]->Start(at);
+        if (toggleEvery > 0) {
             if (toggles_.size() <= index)
                 toggles_.resize(index + 1);
             Toggle& toggle = toggles_[index];
-            toggle.from = now;
+            toggle.from = at;
             toggle.every = Seconds(toggleEvery);
-            toggle.timer = scheduler_.CreateTimer([this, index] { OnToggleDue(index); });
-            toggle.timer->Start(now + toggle.every);
+            toggle.timer = scheduler_.CreateTimer([this, i = index] { OnToggleDue(i); });
+            toggle.timer->Start(at + toggle.every);
         }
-        added.push_back(index);
+        at += kLiveConnectGap;
     }
-    return added;
+    added_.clear();
+    nextLiveConnect_ = at;
 }
 
 std::size_t Plant::NumberFor(const DeviceIdentity& device)
@@ -139,6 +160,7 @@ void Plant::Remove(std::size_t index)
         --finished_;
     if (index < toggles_.size())
         toggles_[index].timer.reset();
+    std::erase_if(added_, [index](const auto& waiting) { return waiting.first == index; });
     session->Stop();
     Announce(EventKind::kRemoved, index, session->GetDevice().Identity());
     FinishIfAllDone();

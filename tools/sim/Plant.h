@@ -67,9 +67,12 @@ public:
     bool Ended() const { return ended_; }
     std::size_t ConnectedCount() const;
 
-    // Adds the devices, all alike, to the running plant: they connect at once, and a Relay-Box flips
-    // its own switch every `toggleEvery` seconds when that is above 0. Returns their numbers, none
-    // once the run has ended. The caller has checked that the plant holds none of them.
+    // Adds the devices, all alike, to the running plant, and returns their numbers (none once the
+    // run has ended). They connect at once: as soon as the loop is free, one every 0.1 ms, so that
+    // a large batch does not have all its reports fall due in the same millisecond (batches added in
+    // quick succession queue behind each other). A Relay-Box flips its own switch every
+    // `toggleEvery` seconds when that is above 0. The caller has checked that the plant holds none of
+    // them.
     std::vector<std::size_t> Add(const std::vector<DeviceIdentity>& devices, const DeviceSetup& setup,
                                  double toggleEvery);
     // Closes the device's connection in an orderly way and takes it out of the plant; ignored unless
@@ -94,6 +97,7 @@ private:
     void OnSessionFinished();
     void OnActionDue(std::size_t index);
     void OnToggleDue(std::size_t index);
+    void StartAdded();
     void FinishIfAllDone();
     void Finish();
     void Announce(EventKind kind, std::size_t index, const DeviceIdentity& device);
@@ -106,6 +110,9 @@ private:
     std::unordered_map<uint64_t, std::size_t> numbers_;  // by DeviceKey, removed devices too
     std::vector<Toggle> toggles_;                      // by device number, when it has one
     std::size_t held_ = 0;
+    std::vector<std::pair<std::size_t, double>> added_;  // to start, with their toggle periods
+    std::unique_ptr<Timer> starter_;
+    Instant nextLiveConnect_{};
     std::unique_ptr<Timer> durationTimer_;
     std::vector<std::unique_ptr<Timer>> actionTimers_;
     Instant start_{};
