@@ -19,6 +19,10 @@ TEST(LineCommandsTest, EachCommandIsARequestOfTheApi)
         {"switch relay:1005 on", "PUT", "/devices/relay:1005/switch", R"({"state":"on"})"},
         {"drop relay:1005", "POST", "/devices/relay:1005/disconnect", ""},
         {"fault thermo:1 garbage", "POST", "/devices/thermo:1/fault", R"({"kind":"garbage"})"},
+        {"add thermo:7", "POST", "/devices", R"({"model":"thermo","serial":7})"},
+        {"add relay:1001-1010", "POST", "/devices", R"({"model":"relay","serials":"1001-1010"})"},
+        {"add pump", "POST", "/devices", R"({"model":"pump","serials":""})"},
+        {"remove thermo:7", "DELETE", "/devices/thermo:7", ""},
         {"q", "POST", "/stop", ""},
     };
     for (const Row& row : rows) {
@@ -50,4 +54,8 @@ TEST(LineCommandsTest, AnswersReadAsATerminalShowsThem)
     EXPECT_EQ(ResponseText(set, {400, R"({"error":"a Relay-Box has no temperature"})", "application/json"}),
               "a Relay-Box has no temperature");
     EXPECT_EQ(ResponseText(set, {200, "{}", "application/json"}), "ok");
+    const Request add{"POST", "/devices", R"({"model":"thermo","serial":7})"};
+    EXPECT_EQ(ResponseText(add, {201, R"([{"name":"thermo:7","connected":false,"temperature":0,"profile":"steps"}])",
+                                 "application/json"}),
+              "thermo:7 not connected, 0 °C, steps, 0 reports\n1 device");
 }

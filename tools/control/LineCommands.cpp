@@ -8,7 +8,8 @@ namespace mimicbox::control {
 namespace {
 
 constexpr const char* kUsage =
-    "commands: list, set DEVICE TEMPERATURE, switch DEVICE on|off|toggle, drop DEVICE, fault DEVICE KIND, q";
+    "commands: list, set DEVICE TEMPERATURE, switch DEVICE on|off|toggle, drop DEVICE, fault DEVICE KIND, "
+    "add MODEL:SERIALS, remove DEVICE, q";
 
 std::vector<std::string> Words(std::string_view line)
 {
@@ -23,6 +24,21 @@ std::vector<std::string> Words(std::string_view line)
         at = end;
     }
     return words;
+}
+
+// "thermo:7" or "relay:1001-1010" as a [[device]] table; what does not read is passed on as text for
+// the API to refuse with its reason.
+nlohmann::json DeviceTable(const std::string& devices)
+{
+    const std::size_t colon = devices.find(':');
+    const std::string serials = colon == std::string::npos ? "" : devices.substr(colon + 1);
+    nlohmann::json table{{"model", devices.substr(0, colon)}};
+    const nlohmann::json serial = nlohmann::json::parse(serials, nullptr, false);
+    if (serial.is_number_integer())
+        table["serial"] = serial;
+    else
+        table["serials"] = serials;
+    return table;
 }
 
 std::string DeviceLine(const nlohmann::json& device)
@@ -55,6 +71,10 @@ bool LineToRequest(std::string_view line, Request& request, std::string& error)
         request = {"PUT", path + "/switch", nlohmann::json{{"state", words[2]}}.dump()};
     } else if (verb == "drop" && words.size() == 2) {
         request = {"POST", path + "/disconnect", ""};
+    } else if (verb == "add" && words.size() == 2) {
+        request = {"POST", "/devices", DeviceTable(words[1]).dump()};
+    } else if (verb == "remove" && words.size() == 2) {
+        request = {"DELETE", path, ""};
     } else if (verb == "fault" && words.size() == 3) {
         request = {"POST", path + "/fault", nlohmann::json{{"kind", words[2]}}.dump()};
     } else {
@@ -67,14 +87,15 @@ bool LineToRequest(std::string_view line, Request& request, std::string& error)
 std::string ResponseText(const Request& request, const Response& response)
 {
     const nlohmann::json body = nlohmann::json::parse(response.body, nullptr, false);
-    if (response.status != 200)
+    if (response.status / 100 != 2)
         return body.is_object() ? body.value("error", "failed") : "failed";
+    // The devices listed, or added.
     if (request.path != "/devices" || !body.is_array())
         return "ok";
     std::string text;
     for (const nlohmann::json& device : body)
         text += DeviceLine(device) + "\n";
-    text += std::to_string(body.size()) + " devices";
+    text += std::to_string(body.size()) + (body.size() == 1 ? " device" : " devices");
     return text;
 }
 
