@@ -36,7 +36,7 @@ protected:
         sinks_.Add(*summary_);
         sinks_.Add(metrics_);
         sinks_.Add(*controller_);
-        sinks_.Add(feedSink_);
+        sinks_.Add(feed_);
         http_ = std::make_unique<io::HttpControl>(
             context_, [this](const control::Request& request) { return controller_->Handle(request); }, feed_, token);
         std::string error;
@@ -81,8 +81,7 @@ protected:
     std::unique_ptr<sim::Summary> summary_;
     std::unique_ptr<sim::Plant> plant_;
     std::unique_ptr<control::Controller> controller_;
-    control::EventFeed feed_{1000};
-    control::FeedSink feedSink_{feed_, sim::Instant{}};
+    control::EventFeed feed_{1000, sim::Instant{}};
     std::unique_ptr<io::HttpControl> http_;
     std::thread loop_;
 };

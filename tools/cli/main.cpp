@@ -107,12 +107,11 @@ int Run(cli::CliOptions& options)
                                    io::DescriptorRoom(kSpareDescriptors + kControlDescriptors, sim::kMaxDevicesPerProcess));
     sinks.Add(controller);
     // The newest events, for clients of GET /events.
-    control::EventFeed feed(65536);
-    control::FeedSink feedSink(feed, scheduler.Now());
+    control::EventFeed feed(65536, scheduler.Now());
     io::HttpControl http(context, [&](const control::Request& request) { return controller.Handle(request); }, feed,
                          options.controlToken);
     if (!options.controlAddress.empty()) {
-        sinks.Add(feedSink);
+        sinks.Add(feed);
         if (!http.Listen(options.controlAddress, options.controlPort, error))
             return UsageError(error);
         std::printf("control: http://%s:%u\n", options.controlAddress.c_str(), http.Port());

@@ -4,13 +4,15 @@
 
 namespace mimicbox::control {
 
-void EventFeed::Push(std::string line)
+EventFeed::EventFeed(std::size_t capacity, sim::Instant start) : capacity_(capacity), format_(nullptr, start) {}
+
+void EventFeed::OnEvent(const sim::Event& event)
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        lines_.push_back(std::move(line));
-        if (lines_.size() > capacity_) {
-            lines_.pop_front();
+        events_.push_back({event, std::string(event.record), std::string(event.reason)});
+        if (events_.size() > capacity_) {
+            events_.pop_front();
             ++first_;
         }
     }
@@ -29,7 +31,7 @@ void EventFeed::Close()
 uint64_t EventFeed::Next() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return first_ + lines_.size();
+    return first_ + events_.size();
 }
 
 bool EventFeed::Closed() const
@@ -40,18 +42,24 @@ bool EventFeed::Closed() const
 
 std::vector<std::pair<uint64_t, std::string>> EventFeed::From(uint64_t from, std::chrono::milliseconds wait)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    pushed_.wait_for(lock, wait, [&] { return closed_ || first_ + lines_.size() > from; });
+    std::vector<std::pair<uint64_t, Stored>> copies;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        pushed_.wait_for(lock, wait, [&] { return closed_ || first_ + events_.size() > from; });
+        if (closed_)
+            return {};
+        for (uint64_t number = std::max(from, first_); number < first_ + events_.size(); ++number)
+            copies.emplace_back(number, events_[static_cast<std::size_t>(number - first_)]);
+    }
+    // Formatted outside the lock, so that the loop never waits for it.
     std::vector<std::pair<uint64_t, std::string>> lines;
-    if (closed_)
-        return lines;
-    for (uint64_t number = std::max(from, first_); number < first_ + lines_.size(); ++number)
-        lines.emplace_back(number, lines_[static_cast<std::size_t>(number - first_)]);
+    lines.reserve(copies.size());
+    for (auto& [number, stored] : copies) {
+        stored.event.record = stored.record;
+        stored.event.reason = stored.reason;
+        lines.emplace_back(number, format_.Line(stored.event));
+    }
     return lines;
 }
-
-FeedSink::FeedSink(EventFeed& feed, sim::Instant start) : feed_(feed), format_(nullptr, start) {}
-
-void FeedSink::OnEvent(const sim::Event& event) { feed_.Push(format_.Line(event)); }
 
 }  // namespace mimicbox::control

@@ -1,6 +1,7 @@
-// The run's events for Server-Sent Events clients: the loop appends each event's JSON line with a
-// sequence number, and HTTP threads wait for lines from a number on. The only state of the control
-// shared between threads, so it holds its own lock.
+// The run's events for Server-Sent Events clients. The loop appends a copy of each event with a
+// sequence number; HTTP threads wait for the events from a number on and make their JSON lines
+// themselves, so that the loop pays for a copy and not for the formatting. The only state of the
+// control shared between threads, so it holds its own lock.
 #pragma once
 
 #include <chrono>
@@ -17,41 +18,39 @@
 
 namespace mimicbox::control {
 
-class EventFeed {
+class EventFeed : public sim::EventSink {
 public:
-    // Keeps the newest `capacity` lines; a client that asks for older ones gets the oldest kept.
-    explicit EventFeed(std::size_t capacity) : capacity_(capacity) {}
+    // Keeps the newest `capacity` events; a client that asks for older ones gets the oldest kept.
+    // Lines give their time from `start`, as --log-json does.
+    EventFeed(std::size_t capacity, sim::Instant start);
 
-    // Loop thread: one more line.
-    void Push(std::string line);
+    // Loop thread: one more event.
+    void OnEvent(const sim::Event& event) override;
     // Wakes every waiter for good, for the end of the run.
     void Close();
 
-    // The number the next line will carry.
+    // The number the next event will carry.
     uint64_t Next() const;
-    // HTTP thread: the lines numbered `from` and later, waiting up to `wait` for one to come. Empty
-    // when none came or the feed is closed.
+    // HTTP thread: the lines of the events numbered `from` and later, waiting up to `wait` for one
+    // to come. Empty when none came or the feed is closed.
     std::vector<std::pair<uint64_t, std::string>> From(uint64_t from, std::chrono::milliseconds wait);
     bool Closed() const;
 
 private:
+    // The event, with the texts it points to.
+    struct Stored {
+        sim::Event event;
+        std::string record;
+        std::string reason;
+    };
+
     mutable std::mutex mutex_;
     std::condition_variable pushed_;
-    std::deque<std::string> lines_;
-    uint64_t first_ = 0;  // the number of lines_.front()
+    std::deque<Stored> events_;
+    uint64_t first_ = 0;  // the number of events_.front()
     std::size_t capacity_;
     bool closed_ = false;
-};
-
-// Feeds every event, as its JSON line, into a feed.
-class FeedSink : public sim::EventSink {
-public:
-    FeedSink(EventFeed& feed, sim::Instant start);
-    void OnEvent(const sim::Event& event) override;
-
-private:
-    EventFeed& feed_;
-    report::JsonLinesSink format_;
+    const report::JsonLinesSink format_;
 };
 
 }  // namespace mimicbox::control
