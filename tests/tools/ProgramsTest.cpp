@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <httplib.h>
+
 #include "link/Record.h"
 #include "tests/LoopbackServer.h"
 #include "tests/SplitRecords.h"
@@ -216,6 +218,39 @@ TEST(ProgramsTest, TooFewDescriptorsEndTheRunBeforeAnyConnect)
     EXPECT_EQ(cli.Wait(), 2);
     EXPECT_THAT(cli.Errors(), HasSubstr("mimicbox-cli: 1032 descriptors are needed, but the limit is 64"));
     EXPECT_FALSE(server.Accept(200ms));
+}
+
+TEST(ProgramsTest, ControlStartsEmptyAndAddsNoMoreDevicesThanItsDescriptorsHold)
+{
+    const unsigned nPort = ClosedPort();
+    Subprocess server(MIMICBOX_SERVER, {"--port", std::to_string(nPort)});
+    ASSERT_TRUE(server.WaitForOutput("listening on"));
+    // 256 descriptors: 128 stay for the API's clients and 32 for the rest, which leaves 96.
+    Subprocess cli("/bin/sh", {"-c", "ulimit -n 256 && exec \"$0\" \"$@\"", MIMICBOX_CLI, "--port",
+                               std::to_string(nPort), "--control", "127.0.0.1:0", "--quiet"});
+    ASSERT_TRUE(cli.WaitForOutput("\n"));
+    const std::string prefix = "control: http://127.0.0.1:";
+    ASSERT_EQ(cli.Output().rfind(prefix, 0), 0u) << cli.Output();
+    httplib::Client api("127.0.0.1", std::stoi(cli.Output().substr(prefix.size())));
+    const auto tooMany = api.Post("/devices", R"({"model": "thermo", "serials": "1-97"})", "application/json");
+    ASSERT_TRUE(tooMany);
+    EXPECT_EQ(tooMany->status, 400);
+    EXPECT_THAT(tooMany->body, HasSubstr("this process holds at most 96"));
+    const auto added = api.Post("/devices", R"({"model": "relay", "serials": "1001-1096"})", "application/json");
+    ASSERT_TRUE(added);
+    EXPECT_EQ(added->status, 201);
+    EXPECT_TRUE(server.WaitForOutput("Relay-Box 1096"));
+    const auto removed = api.Delete("/devices/relay:1096");
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(removed->status, 200);
+    const auto metrics = api.Get("/metrics");
+    ASSERT_TRUE(metrics);
+    EXPECT_THAT(metrics->body, HasSubstr("mimicbox_devices 95\n"));
+    ASSERT_TRUE(api.Post("/stop"));
+    EXPECT_EQ(cli.Wait(), 0);
+    EXPECT_THAT(cli.Output(), HasSubstr("96 devices: "));
+    server.Signal(SIGINT);
+    server.Wait();
 }
 
 TEST(ProgramsTest, SourceAddressesAreUsedAndUnknownOnesRefused)
