@@ -163,6 +163,27 @@ TEST_F(HttpControlTest, TheClientBeyondSixtyFourIsRefusedUntilOneLeaves)
         ::close(fd);
 }
 
+TEST_F(HttpControlTest, ARequestTheLoopNeverTookIsRefusedAtStopAndNeverCarriedOut)
+{
+    Serve("");
+    // The run is ending: its loop has stopped.
+    context_.stop();
+    loop_.join();
+    auto put = std::async(std::launch::async, [this] {
+        const auto response = Client().Put("/devices/thermo:3/temperature", R"({"value": 99})", "application/json");
+        return response ? response->status : 0;
+    });
+    std::this_thread::sleep_for(100ms);
+    const auto start = std::chrono::steady_clock::now();
+    http_->Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(put.get(), 503);
+    // The loop runs once more to close the connections, as the runner's does: the request stays undone.
+    context_.restart();
+    context_.run_for(50ms);
+    EXPECT_EQ(plant_->At(0).GetDevice().Temperature(), 0.0f);
+}
+
 TEST_F(HttpControlTest, EventsStreamFromASequenceNumber)
 {
     Serve("");

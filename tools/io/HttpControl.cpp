@@ -17,6 +17,8 @@ constexpr std::size_t kMaxClients = 64;
 constexpr std::size_t kRefusers = 4;
 // A loop that does not answer in this time has ended (the run is stopping).
 constexpr auto kLoopTimeout = std::chrono::seconds(5);
+// How often a waiting request looks whether the server is stopping.
+constexpr auto kStopCheck = std::chrono::milliseconds(50);
 
 // How long an event stream waits for news before it checks whether the run is ending.
 constexpr auto kEventWait = std::chrono::milliseconds(500);
@@ -204,6 +206,7 @@ void HttpControl::ServeEvents()
 
 void HttpControl::Stop()
 {
+    stopping_ = true;
     feed_.Close();
     if (!thread_.joinable())
         return;
@@ -213,12 +216,23 @@ void HttpControl::Stop()
 
 control::Response HttpControl::Dispatch(const control::Request& request)
 {
-    // The loop answers; the promise is shared so that a late answer after a timeout harms nothing.
-    auto answer = std::make_shared<std::promise<control::Response>>();
-    std::future<control::Response> future = answer->get_future();
-    asio::post(context_, [handle = handle_, answer, request] { answer->set_value(handle(request)); });
-    if (future.wait_for(kLoopTimeout) != std::future_status::ready)
-        return JsonError(503, "the run is ending");
+    // Either the loop claims the request and answers it, or the waiter claims it and answers 503:
+    // a request refused for a busy or ending loop never takes effect afterwards.
+    struct Pending {
+        std::atomic<bool> claimed{false};
+        std::promise<control::Response> answer;
+    };
+    auto pending = std::make_shared<Pending>();
+    std::future<control::Response> future = pending->answer.get_future();
+    asio::post(context_, [handle = handle_, pending, request] {
+        if (!pending->claimed.exchange(true))
+            pending->answer.set_value(handle(request));
+    });
+    const auto deadline = std::chrono::steady_clock::now() + kLoopTimeout;
+    while (future.wait_for(kStopCheck) != std::future_status::ready) {
+        if ((stopping_ || std::chrono::steady_clock::now() >= deadline) && !pending->claimed.exchange(true))
+            return JsonError(503, "the run is ending");
+    }
     return future.get();
 }
 

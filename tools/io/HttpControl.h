@@ -5,6 +5,7 @@
 #pragma once
 
 #include <asio/io_context.hpp>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -34,8 +35,8 @@ public:
     unsigned Port() const { return port_; }
     // Serves until Stop, on its own threads.
     void Start();
-    // Closes the feed, stops serving and waits for the server's threads; requests waiting for the
-    // loop get 503.
+    // Closes the feed, stops serving and waits for the server's threads; requests the loop has not
+    // taken up get 503 at once, and are never carried out.
     void Stop();
 
 private:
@@ -51,6 +52,7 @@ private:
     std::thread thread_;
     unsigned port_ = 0;
     int listening_ = -1;
+    std::atomic<bool> stopping_{false};
 };
 
 }  // namespace mimicbox::io
