@@ -34,7 +34,9 @@ protected:
     }
     Response Call(const std::string& method, const std::string& path, const std::string& body = "")
     {
-        return controller_->Handle({method, path, body});
+        Response response = controller_->Handle({method, path, body});
+        Render(response);
+        return response;
     }
     nlohmann::json Json(const std::string& method, const std::string& path, const std::string& body = "")
     {
@@ -71,6 +73,20 @@ TEST_F(ControllerTest, DevicesShowTheirStateAndLastReport)
     EXPECT_THAT(devices[1]["last_record"].get<std::string>(), HasSubstr("TolvarkControl: 8, 1005,"));
     // The dialog's numbering reaches the same device.
     EXPECT_EQ(Json("GET", "/devices/relay:5")["name"], "relay:1005");
+}
+
+TEST_F(ControllerTest, AListIsWrittenLaterFromASnapshotOfTheMomentAsked)
+{
+    // The HTTP thread writes the list while the loop runs on, so it must not read the plant then.
+    Response list = controller_->Handle({"GET", "/devices", ""});
+    EXPECT_TRUE(list.body.empty());
+    Json("PUT", "/devices/thermo:3/temperature", R"({"value": 42.5})");
+    Json("DELETE", "/devices/relay:1005");
+    Render(list);
+    const nlohmann::json devices = nlohmann::json::parse(list.body, nullptr, false);
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0]["temperature"], 0);
+    EXPECT_EQ(devices[1]["name"], "relay:1005");
 }
 
 TEST_F(ControllerTest, ChangesTakeEffectInTheNextReport)

@@ -161,17 +161,32 @@ Response Controller::Handle(const Request& request)
 
 Response Controller::Devices() const
 {
-    std::string body = "[";
+    std::vector<DeviceView> devices;
+    devices.reserve(plant_.HeldCount());
     for (std::size_t i = 0; i < plant_.Size(); ++i) {
-        if (!plant_.Holds(i))
-            continue;
-        if (body.size() > 1)
-            body += ',';
-        body += DeviceJson(i);
+        if (plant_.Holds(i))
+            devices.push_back(View(i));
     }
-    body += "]\n";
-    return {200, body, "application/json"};
+    return List(std::move(devices), 200);
 }
+
+Response Controller::List(std::vector<DeviceView> devices, int status)
+{
+    Response response(status, "");
+    response.render = [devices = std::make_shared<const std::vector<DeviceView>>(std::move(devices))] {
+        std::string body = "[";
+        for (const DeviceView& device : *devices) {
+            if (body.size() > 1)
+                body += ',';
+            body += DeviceJson(device);
+        }
+        body += "]\n";
+        return body;
+    };
+    return response;
+}
+
+Response Controller::One(std::size_t index) const { return {200, DeviceJson(View(index)) + "\n"}; }
 
 // One [[device]] table of the scenario schema, or an array of them; all are added or none.
 Response Controller::AddDevices(const std::string& body)
@@ -199,17 +214,13 @@ Response Controller::AddDevices(const std::string& body)
     Response error;
     if (!CheckNew(ranges, error))
         return error;
-    std::string answer = "[";
+    std::vector<DeviceView> added;
     for (const scenario::DeviceGroup& group : groups) {
-        for (const std::size_t index : plant_.Add(sim::ShardDevices({group.range}, 0, 1), group.setup,
-                                                   group.toggleEvery.value_or(0))) {
-            if (answer.size() > 1)
-                answer += ',';
-            answer += DeviceJson(index);
-        }
+        for (const std::size_t index :
+             plant_.Add(sim::ShardDevices({group.range}, 0, 1), group.setup, group.toggleEvery.value_or(0)))
+            added.push_back(View(index));
     }
-    answer += "]\n";
-    return {201, answer, "application/json"};
+    return List(std::move(added), 201);
 }
 
 // The ranges do not overlap, the plant holds none of their devices yet, and it has room for them.
@@ -257,7 +268,7 @@ Response Controller::OnDevice(const Request& request, const std::vector<std::str
     if (parts.size() == 2) {
         if (request.method != "GET")
             return Error(405, request.method + " is not allowed on a device");
-        return {200, DeviceJson(index) + "\n", "application/json"};
+        return One(index);
     }
     if (parts.size() != 3)
         return Error(404, "no such resource: " + request.path);
@@ -283,7 +294,7 @@ Response Controller::Act(std::size_t index, const std::string& what, const std::
         if (!sim::FaultAppliesTo(fault.kind, type))
             return Error(400, std::string(sim::FaultKindName(fault.kind)) + " needs a Thermo-Box");
         session.InjectFault(fault);
-        return {200, DeviceJson(index) + "\n", "application/json"};
+        return One(index);
     }
     if ((what == "temperature" || what == "profile") && type != TYPE_THERMO)
         return Error(400, "a Relay-Box has no temperature");
@@ -300,32 +311,52 @@ Response Controller::Act(std::size_t index, const std::string& what, const std::
     if (what == "profile")
         action.kind = sim::ActionKind::kSetProfile;
     session.Apply(action);
-    return {200, DeviceJson(index) + "\n", "application/json"};
+    return One(index);
 }
 
-std::string Controller::DeviceJson(std::size_t index) const
+DeviceView Controller::View(std::size_t index) const
 {
     const sim::Session& session = plant_.At(index);
     const sim::Device& device = session.GetDevice();
-    const DeviceIdentity& identity = device.Identity();
     const sim::DeviceStats& stats = summary_.Devices()[index];
+    return {device.Identity(),
+            session.Connected(),
+            device.Temperature(),
+            device.GetProfile().kind,
+            device.SwitchState(),
+            device.Obeying(),
+            std::chrono::duration<double>(device.Period()).count(),
+            stats.reports,
+            stats.commands,
+            lastRecord_[index]};
+}
+
+void Render(Response& response)
+{
+    if (response.render)
+        response.body = response.render();
+    response.render = nullptr;
+}
+
+std::string DeviceJson(const DeviceView& device)
+{
     ordered_json json = {
-        {"name", sim::DeviceName(identity)},
-        {"model", ModelKey(identity.nDeviceType)},
-        {"serial", identity.nSerial},
-        {"connected", session.Connected()},
+        {"name", sim::DeviceName(device.identity)},
+        {"model", ModelKey(device.identity.nDeviceType)},
+        {"serial", device.identity.nSerial},
+        {"connected", device.connected},
     };
-    if (identity.nDeviceType == TYPE_THERMO) {
-        json["temperature"] = device.Temperature();
-        json["profile"] = sim::ProfileKindName(device.GetProfile().kind);
+    if (device.identity.nDeviceType == TYPE_THERMO) {
+        json["temperature"] = device.temperature;
+        json["profile"] = sim::ProfileKindName(device.profile);
     } else {
-        json["switch"] = device.SwitchState() ? "on" : "off";
-        json["obeying"] = device.Obeying();
+        json["switch"] = device.switchState ? "on" : "off";
+        json["obeying"] = device.obeying;
     }
-    json["period"] = std::chrono::duration<double>(device.Period()).count();
-    json["reports_sent"] = stats.reports;
-    json["commands_received"] = stats.commands;
-    json["last_record"] = lastRecord_[index];
+    json["period"] = device.period;
+    json["reports_sent"] = device.reports;
+    json["commands_received"] = device.commands;
+    json["last_record"] = device.lastRecord;
     return json.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
 }
 

@@ -20,10 +20,38 @@ struct Request {
 };
 
 struct Response {
+    Response() = default;
+    Response(int code, std::string text, std::string type = "application/json")
+        : status(code), body(std::move(text)), contentType(std::move(type))
+    {
+    }
+
     int status = 200;
     std::string body;  // JSON, or the metrics text
     std::string contentType = "application/json";
+    // When set, makes the body from a snapshot of its own, on any thread: a long answer is written
+    // away from the loop, so that it does not hold up the reports.
+    std::function<std::string()> render;
 };
+
+// Fills in the body from `render`, if it is set.
+void Render(Response& response);
+
+// What GET /devices shows of one device, taken on the loop's thread.
+struct DeviceView {
+    DeviceIdentity identity;
+    bool connected = false;
+    float temperature = 0;
+    sim::ProfileKind profile = sim::ProfileKind::kSteps;
+    int switchState = 0;
+    bool obeying = true;
+    double period = 0;  // seconds
+    uint64_t reports = 0;
+    uint64_t commands = 0;
+    std::string lastRecord;
+};
+
+std::string DeviceJson(const DeviceView& device);
 
 class Controller : public sim::EventSink {
 public:
@@ -39,11 +67,13 @@ public:
 
 private:
     Response Devices() const;
+    DeviceView View(std::size_t index) const;
+    Response One(std::size_t index) const;
+    static Response List(std::vector<DeviceView> devices, int status);
     Response AddDevices(const std::string& body);
     bool CheckNew(const std::vector<sim::DeviceRange>& ranges, Response& error) const;
     Response OnDevice(const Request& request, const std::vector<std::string>& parts);
     Response Act(std::size_t index, const std::string& what, const std::string& body);
-    std::string DeviceJson(std::size_t index) const;
 
     sim::Plant& plant_;
     const sim::Summary& summary_;

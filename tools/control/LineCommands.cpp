@@ -84,8 +84,9 @@ bool LineToRequest(std::string_view line, Request& request, std::string& error)
     return true;
 }
 
-std::string ResponseText(const Request& request, const Response& response)
+std::string ResponseText(const Request& request, Response response)
 {
+    Render(response);
     const nlohmann::json body = nlohmann::json::parse(response.body, nullptr, false);
     if (response.status / 100 != 2)
         return body.is_object() ? body.value("error", "failed") : "failed";

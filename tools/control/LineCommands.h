@@ -1,5 +1,6 @@
 // The line commands a terminal user types to a running mimicbox-cli, as the control API's requests:
-//   list | set thermo:3 42.5 | switch relay:1005 on | drop relay:1005 | fault thermo:1 garbage | q
+//   list | set thermo:3 42.5 | switch relay:1005 on | drop relay:1005 | fault thermo:1 garbage |
+//   add thermo:7-9 | remove thermo:7 | q
 #pragma once
 
 #include <string>
@@ -14,6 +15,6 @@ bool LineToRequest(std::string_view line, Request& request, std::string& error);
 
 // The answer as a terminal shows it: one line per device for a list, the error alone for a failure,
 // "ok" otherwise.
-std::string ResponseText(const Request& request, const Response& response);
+std::string ResponseText(const Request& request, Response response);
 
 }  // namespace mimicbox::control

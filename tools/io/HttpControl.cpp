@@ -69,8 +69,9 @@ private:
     httplib::ThreadPool refused_{kRefusers};
 };
 
-void Answer(const control::Response& response, httplib::Response& out)
+void Answer(control::Response response, httplib::Response& out)
 {
+    control::Render(response);
     out.status = response.status;
     out.set_content(response.body, response.contentType.c_str());
 }
