@@ -93,12 +93,11 @@ bool ReadSwitch(const std::string& body, sim::Action& action, Response& error)
     if (!ReadObject(body, {"state"}, object, error))
         return false;
     const std::string state = object.contains("state") && object["state"].is_string() ? object["state"].get<std::string>() : "";
-    if (state != "on" && state != "off" && state != "toggle") {
+    if (!sim::ParseSwitchChange(state, action.change)) {
         error = Error(400, "state: must be \"on\", \"off\" or \"toggle\"");
         return false;
     }
     action.kind = sim::ActionKind::kSetSwitch;
-    action.change = state == "on" ? sim::SwitchChange::kOn : state == "off" ? sim::SwitchChange::kOff : sim::SwitchChange::kToggle;
     return true;
 }
 

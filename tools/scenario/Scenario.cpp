@@ -298,14 +298,8 @@ bool Reader::ActionValues(const toml::table& table, std::string_view where, sim:
         action.temperature = Text(*temperature);
     if (const toml::node* profile = table.get("profile"); profile && !ProfileOf(*profile, Path(where, "profile"), action.profile))
         return false;
-    if (state) {
-        const std::pair<std::string_view, sim::SwitchChange> changes[] = {
-            {"on", sim::SwitchChange::kOn}, {"off", sim::SwitchChange::kOff}, {"toggle", sim::SwitchChange::kToggle}};
-        const auto found = std::find_if(std::begin(changes), std::end(changes), [&](const auto& c) { return c.first == *state; });
-        if (found == std::end(changes))
-            return Fail(*table.get("state"), Path(where, "state"), "must be \"on\", \"off\" or \"toggle\"");
-        action.change = found->second;
-    }
+    if (state && !sim::ParseSwitchChange(*state, action.change))
+        return Fail(*table.get("state"), Path(where, "state"), "must be \"on\", \"off\" or \"toggle\"");
     return true;
 }
 
@@ -503,17 +497,10 @@ bool Reader::ProfileOf(const toml::node& node, std::string_view where, sim::Prof
     std::optional<std::string> kind;
     if (!String(*table, where, "kind", kind))
         return false;
-    const std::pair<std::string_view, sim::ProfileKind> kinds[] = {
-        {"steps", sim::ProfileKind::kSteps},      {"ramp", sim::ProfileKind::kRamp},
-        {"sine", sim::ProfileKind::kSine},        {"random-walk", sim::ProfileKind::kRandomWalk},
-        {"csv", sim::ProfileKind::kTable},
-    };
-    const auto found = std::find_if(std::begin(kinds), std::end(kinds), [&](const auto& entry) { return kind == entry.first; });
-    if (found == std::end(kinds))
+    profile = sim::Profile{};
+    if (!kind || !sim::ParseProfileKind(*kind, profile.kind))
         return Fail(table->get("kind") ? table->get("kind")->source() : node.source(), Path(where, "kind"),
                     "must be steps, ramp, sine, random-walk or csv");
-    profile = sim::Profile{};
-    profile.kind = found->second;
     return ProfileValues(*table, where, profile);
 }
 

@@ -19,6 +19,12 @@ constexpr std::pair<std::string_view, ActionKind> kNames[] = {
     {"obey-commands", ActionKind::kObeyCommands},
 };
 
+constexpr std::pair<std::string_view, SwitchChange> kChanges[] = {
+    {"on", SwitchChange::kOn},
+    {"off", SwitchChange::kOff},
+    {"toggle", SwitchChange::kToggle},
+};
+
 }  // namespace
 
 bool ActionAppliesTo(ActionKind kind, int32_t deviceType)
@@ -39,5 +45,7 @@ bool ActionAppliesTo(ActionKind kind, int32_t deviceType)
 const char* ActionKindName(ActionKind kind) { return NameOf(kNames, kind, "action"); }
 
 bool ParseActionKind(std::string_view name, ActionKind& kind) { return ParseName(kNames, name, kind); }
+
+bool ParseSwitchChange(std::string_view name, SwitchChange& change) { return ParseName(kChanges, name, change); }
 
 }  // namespace mimicbox::sim

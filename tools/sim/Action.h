@@ -51,4 +51,7 @@ bool ActionAppliesTo(ActionKind kind, int32_t deviceType);
 const char* ActionKindName(ActionKind kind);
 bool ParseActionKind(std::string_view name, ActionKind& kind);
 
+// "on", "off" or "toggle"; false for any other text.
+bool ParseSwitchChange(std::string_view name, SwitchChange& change);
+
 }  // namespace mimicbox::sim

@@ -11,6 +11,11 @@ namespace mimicbox::sim {
 
 namespace {
 
+constexpr std::pair<std::string_view, ProfileKind> kProfileNames[] = {
+    {"steps", ProfileKind::kSteps}, {"ramp", ProfileKind::kRamp},  {"sine", ProfileKind::kSine},
+    {"random-walk", ProfileKind::kRandomWalk}, {"csv", ProfileKind::kTable},
+};
+
 double Ramp(const Profile& profile, double elapsed, double start)
 {
     const double value = start + profile.rate * elapsed;
@@ -80,21 +85,8 @@ bool ParseStepMode(std::string_view text, int& stepMode)
     return ParseName(kSteps, text, stepMode);
 }
 
-const char* ProfileKindName(ProfileKind kind)
-{
-    switch (kind) {
-    case ProfileKind::kSteps:
-        return "steps";
-    case ProfileKind::kRamp:
-        return "ramp";
-    case ProfileKind::kSine:
-        return "sine";
-    case ProfileKind::kRandomWalk:
-        return "random-walk";
-    case ProfileKind::kTable:
-        return "csv";
-    }
-    return "steps";
-}
+const char* ProfileKindName(ProfileKind kind) { return NameOf(kProfileNames, kind, "steps"); }
+
+bool ParseProfileKind(std::string_view name, ProfileKind& kind) { return ParseName(kProfileNames, name, kind); }
 
 }  // namespace mimicbox::sim

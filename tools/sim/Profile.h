@@ -45,7 +45,9 @@ double ProfileValue(const Profile& profile, double elapsed, double start, double
 // "none", "up", "up-fast", "down", "down-fast" as the step mode; false for any other text.
 bool ParseStepMode(std::string_view text, int& stepMode);
 
-// "steps", "ramp", "sine", "random-walk", "csv".
+// "steps", "ramp", "sine", "random-walk", "csv" as scenario files name them; ParseProfileKind is its
+// inverse.
 const char* ProfileKindName(ProfileKind kind);
+bool ParseProfileKind(std::string_view name, ProfileKind& kind);
 
 }  // namespace mimicbox::sim
