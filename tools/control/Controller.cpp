@@ -50,18 +50,25 @@ bool ReadObject(const std::string& body, std::initializer_list<const char*> keys
     return true;
 }
 
-// The scenario schema's check of a profile or fault object.
+// A JSON object read by the scenario schema itself, as the TOML inline table it stands for.
+template <typename Value, typename Parse>
+bool ReadSchemaObject(const nlohmann::json& object, Parse parse, Value& value, std::string& reason)
+{
+    std::string text;
+    return JsonToInlineToml(object, text, reason) && parse(text, value, reason);
+}
+
+// The body as a profile or fault object of the scenario schema.
 template <typename Value, typename Parse>
 bool ReadTable(const std::string& body, Parse parse, Value& value, Response& error)
 {
     const nlohmann::json object = nlohmann::json::parse(body, nullptr, false);
-    std::string text;
     std::string reason;
     if (object.is_discarded() || !object.is_object()) {
         error = Error(400, "the body is no JSON object");
         return false;
     }
-    if (!JsonToInlineToml(object, text, reason) || !parse(text, value, reason)) {
+    if (!ReadSchemaObject(object, parse, value, reason)) {
         error = Error(400, reason);
         return false;
     }
@@ -201,12 +208,11 @@ Response Controller::AddDevices(const std::string& body)
     for (std::size_t i = 0; i < (many ? parsed.size() : 1); ++i) {
         const nlohmann::json& table = many ? parsed[i] : parsed;
         const std::string where = many ? "[" + std::to_string(i) + "] " : "";
-        std::string text;
         std::string reason;
         groups.emplace_back();
         if (!table.is_object())
             return Error(400, where + "is no JSON object");
-        if (!JsonToInlineToml(table, text, reason) || !scenario::ParseLiveDevice(text, groups.back(), reason))
+        if (!ReadSchemaObject(table, scenario::ParseLiveDevice, groups.back(), reason))
             return Error(400, where + reason);
         ranges.push_back(groups.back().range);
     }
