@@ -13,11 +13,6 @@ namespace {
 
 using nlohmann::ordered_json;
 
-Response Error(int status, const std::string& message)
-{
-    return {status, ordered_json{{"error", message}}.dump() + "\n", "application/json"};
-}
-
 Response Ok(const ordered_json& body) { return {200, body.dump() + "\n", "application/json"}; }
 
 std::vector<std::string> Split(const std::string& path)
@@ -37,13 +32,13 @@ bool ReadObject(const std::string& body, std::initializer_list<const char*> keys
 {
     object = nlohmann::json::parse(body.empty() ? "{}" : body, nullptr, false);
     if (object.is_discarded() || !object.is_object()) {
-        error = Error(400, "the body is no JSON object");
+        error = JsonError(400, "the body is no JSON object");
         return false;
     }
     for (const auto& item : object.items()) {
         const std::string& key = item.key();
         if (std::find_if(keys.begin(), keys.end(), [&](const char* known) { return key == known; }) == keys.end()) {
-            error = Error(400, "unknown field '" + key + "'");
+            error = JsonError(400, "unknown field '" + key + "'");
             return false;
         }
     }
@@ -65,11 +60,11 @@ bool ReadTable(const std::string& body, Parse parse, Value& value, Response& err
     const nlohmann::json object = nlohmann::json::parse(body, nullptr, false);
     std::string reason;
     if (object.is_discarded() || !object.is_object()) {
-        error = Error(400, "the body is no JSON object");
+        error = JsonError(400, "the body is no JSON object");
         return false;
     }
     if (!ReadSchemaObject(object, parse, value, reason)) {
-        error = Error(400, reason);
+        error = JsonError(400, reason);
         return false;
     }
     return true;
@@ -81,12 +76,12 @@ bool ReadTemperature(const std::string& body, sim::Action& action, Response& err
     if (!ReadObject(body, {"value"}, object, error))
         return false;
     if (!object.contains("value") || !object["value"].is_number()) {
-        error = Error(400, "value: a number from -30 to 150 is needed");
+        error = JsonError(400, "value: a number from -30 to 150 is needed");
         return false;
     }
     const double value = object["value"].get<double>();
     if (!(value >= TEMP_MIN && value <= TEMP_MAX)) {
-        error = Error(400, "value: must lie from -30 to 150");
+        error = JsonError(400, "value: must lie from -30 to 150");
         return false;
     }
     action.kind = sim::ActionKind::kSetTemperature;
@@ -101,7 +96,7 @@ bool ReadSwitch(const std::string& body, sim::Action& action, Response& error)
         return false;
     const std::string state = object.contains("state") && object["state"].is_string() ? object["state"].get<std::string>() : "";
     if (!sim::ParseSwitchChange(state, action.change)) {
-        error = Error(400, "state: must be \"on\", \"off\" or \"toggle\"");
+        error = JsonError(400, "state: must be \"on\", \"off\" or \"toggle\"");
         return false;
     }
     action.kind = sim::ActionKind::kSetSwitch;
@@ -122,13 +117,18 @@ bool ReadConnectionAction(const std::string& what, const std::string& body, sim:
     const bool seconds = object.contains("duration") && object["duration"].is_number();
     action.seconds = seconds ? object["duration"].get<double>() : 0;
     if (!(action.seconds > 0 && action.seconds <= 1e9)) {
-        error = Error(400, "duration: seconds above 0 are needed");
+        error = JsonError(400, "duration: seconds above 0 are needed");
         return false;
     }
     return true;
 }
 
 }  // namespace
+
+Response JsonError(int status, const std::string& message)
+{
+    return {status, ordered_json{{"error", message}}.dump() + "\n"};
+}
 
 Controller::Controller(sim::Plant& plant, const sim::Summary& summary, const Metrics& metrics, std::function<void()> stop,
                        std::size_t capacity)
@@ -161,8 +161,8 @@ Response Controller::Handle(const Request& request)
     if (parts.size() >= 2 && parts[0] == "devices")
         return OnDevice(request, parts);
     if (request.path == "/metrics" || request.path == "/stop" || request.path == "/devices")
-        return Error(405, request.method + " is not allowed on " + request.path);
-    return Error(404, "no such resource: " + request.path);
+        return JsonError(405, request.method + " is not allowed on " + request.path);
+    return JsonError(404, "no such resource: " + request.path);
 }
 
 Response Controller::Devices() const
@@ -198,11 +198,11 @@ Response Controller::One(std::size_t index) const { return {200, DeviceJson(View
 Response Controller::AddDevices(const std::string& body)
 {
     if (plant_.Ended())
-        return Error(503, "the run is ending");
+        return JsonError(503, "the run is ending");
     const nlohmann::json parsed = nlohmann::json::parse(body, nullptr, false);
     const bool many = parsed.is_array();
     if (parsed.is_discarded() || !(parsed.is_object() || (many && !parsed.empty())))
-        return Error(400, "the body is no [[device]] table as a JSON object, nor an array of them");
+        return JsonError(400, "the body is no [[device]] table as a JSON object, nor an array of them");
     std::vector<scenario::DeviceGroup> groups;
     std::vector<sim::DeviceRange> ranges;
     for (std::size_t i = 0; i < (many ? parsed.size() : 1); ++i) {
@@ -211,9 +211,9 @@ Response Controller::AddDevices(const std::string& body)
         std::string reason;
         groups.emplace_back();
         if (!table.is_object())
-            return Error(400, where + "is no JSON object");
+            return JsonError(400, where + "is no JSON object");
         if (!ReadSchemaObject(table, scenario::ParseLiveDevice, groups.back(), reason))
-            return Error(400, where + reason);
+            return JsonError(400, where + reason);
         ranges.push_back(groups.back().range);
     }
     Response error;
@@ -233,12 +233,12 @@ bool Controller::CheckNew(const std::vector<sim::DeviceRange>& ranges, Response&
 {
     std::string reason;
     if (!sim::CheckNoOverlap(ranges, reason)) {
-        error = Error(400, reason);
+        error = JsonError(400, reason);
         return false;
     }
     const std::size_t count = sim::CountDevices(ranges);
     if (count > capacity_ - std::min(capacity_, plant_.HeldCount())) {
-        error = Error(400, std::to_string(count) + " devices more would make " +
+        error = JsonError(400, std::to_string(count) + " devices more would make " +
                                std::to_string(plant_.HeldCount() + count) + "; this process holds at most " +
                                std::to_string(capacity_));
         return false;
@@ -247,7 +247,7 @@ bool Controller::CheckNew(const std::vector<sim::DeviceRange>& ranges, Response&
         for (int64_t serial = range.first; serial <= range.last; ++serial) {
             const DeviceIdentity device{range.deviceType, static_cast<int32_t>(serial)};
             if (plant_.Find(device) != plant_.Size()) {
-                error = Error(409, sim::DeviceName(device) + " is in the plant already");
+                error = JsonError(409, sim::DeviceName(device) + " is in the plant already");
                 return false;
             }
         }
@@ -260,30 +260,30 @@ Response Controller::OnDevice(const Request& request, const std::vector<std::str
     sim::DeviceRange range;
     std::string reason;
     if (!sim::ParseDeviceRange(parts[1], range, reason) || range.first != range.last)
-        return Error(404, "no such device: '" + parts[1] + "'");
+        return JsonError(404, "no such device: '" + parts[1] + "'");
     const std::size_t index = plant_.Find({range.deviceType, range.first});
     if (index == plant_.Size())
-        return Error(404, "no such device: " + parts[1]);
+        return JsonError(404, "no such device: " + parts[1]);
     if (parts.size() == 2 && request.method == "DELETE") {
         if (plant_.Ended())
-            return Error(503, "the run is ending");
+            return JsonError(503, "the run is ending");
         plant_.Remove(index);
         return Ok({{"removed", parts[1]}});
     }
     if (parts.size() == 2) {
         if (request.method != "GET")
-            return Error(405, request.method + " is not allowed on a device");
+            return JsonError(405, request.method + " is not allowed on a device");
         return One(index);
     }
     if (parts.size() != 3)
-        return Error(404, "no such resource: " + request.path);
+        return JsonError(404, "no such resource: " + request.path);
     const std::string& what = parts[2];
     const bool put = what == "temperature" || what == "profile" || what == "switch";
     const bool post = what == "disconnect" || what == "reset" || what == "reconnect" || what == "silence" || what == "fault";
     if (!put && !post)
-        return Error(404, "no such resource: " + request.path);
+        return JsonError(404, "no such resource: " + request.path);
     if (request.method != (put ? "PUT" : "POST"))
-        return Error(405, request.method + " is not allowed on " + what + "; use " + (put ? "PUT" : "POST"));
+        return JsonError(405, request.method + " is not allowed on " + what + "; use " + (put ? "PUT" : "POST"));
     return Act(index, what, request.body);
 }
 
@@ -297,14 +297,14 @@ Response Controller::Act(std::size_t index, const std::string& what, const std::
         if (!ReadTable(body, scenario::ParseLiveFault, fault, error))
             return error;
         if (!sim::FaultAppliesTo(fault.kind, type))
-            return Error(400, std::string(sim::FaultKindName(fault.kind)) + " needs a Thermo-Box");
+            return JsonError(400, std::string(sim::FaultKindName(fault.kind)) + " needs a Thermo-Box");
         session.InjectFault(fault);
         return One(index);
     }
     if ((what == "temperature" || what == "profile") && type != TYPE_THERMO)
-        return Error(400, "a Relay-Box has no temperature");
+        return JsonError(400, "a Relay-Box has no temperature");
     if (what == "switch" && type != TYPE_RELAY)
-        return Error(400, "a Thermo-Box has no switch");
+        return JsonError(400, "a Thermo-Box has no switch");
     sim::Action action;
     Response error;
     const bool read = what == "temperature" ? ReadTemperature(body, action, error)

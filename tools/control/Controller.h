@@ -34,6 +34,9 @@ struct Response {
     std::function<std::string()> render;
 };
 
+// {"error": "MESSAGE"} with the status.
+Response JsonError(int status, const std::string& message);
+
 // Fills in the body from `render`, if it is set.
 void Render(Response& response);
 

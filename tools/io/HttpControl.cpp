@@ -29,11 +29,6 @@ bool ParseSequence(const std::string& text, uint64_t& value)
     return result.ec == std::errc{} && result.ptr == text.data() + text.size();
 }
 
-control::Response JsonError(int status, const std::string& message)
-{
-    return {status, "{\"error\":\"" + message + "\"}\n", "application/json"};
-}
-
 // Set on the threads that serve clients beyond the limit.
 thread_local bool tRefusing = false;
 
@@ -81,7 +76,7 @@ bool Refuse(httplib::Response& out)
 {
     if (!tRefusing)
         return false;
-    Answer(JsonError(503, "more than 64 clients at once"), out);
+    Answer(control::JsonError(503, "more than 64 clients at once"), out);
     out.set_header("Connection", "close");
     out.set_header("Retry-After", "1");
     return true;
@@ -108,7 +103,7 @@ HttpControl::HttpControl(asio::io_context& context, Handler handle, control::Eve
     server_->set_write_timeout(5, 0);
     const auto answer = [this](const httplib::Request& in, const std::string& body, httplib::Response& out) {
         Answer(Authorized(in.get_header_value("Authorization")) ? Dispatch({in.method, in.path, body})
-                                                                : JsonError(401, "a bearer token is needed"),
+                                                                : control::JsonError(401, "a bearer token is needed"),
                out);
     };
     // A request without Content-Length or chunks has no body; read as the library would read it,
@@ -131,7 +126,7 @@ HttpControl::HttpControl(asio::io_context& context, Handler handle, control::Eve
             tooLarge = tooLarge || (!whole && length > kMaxBody);
         }
         if (tooLarge) {
-            Answer(JsonError(413, "the body is over 1 MB"), out);
+            Answer(control::JsonError(413, "the body is over 1 MB"), out);
             return;
         }
         answer(in, body, out);
@@ -183,9 +178,9 @@ void HttpControl::ServeEvents()
         const std::string since = in.get_param_value("since");
         control::Response refused;
         if (!Authorized(in.get_header_value("Authorization")))
-            refused = JsonError(401, "a bearer token is needed");
+            refused = control::JsonError(401, "a bearer token is needed");
         else if (in.has_param("since") && !ParseSequence(since, from))
-            refused = JsonError(400, "since: a sequence number is needed");
+            refused = control::JsonError(400, "since: a sequence number is needed");
         if (refused.status != 200) {
             Answer(refused, out);
             return;
@@ -232,7 +227,7 @@ control::Response HttpControl::Dispatch(const control::Request& request)
     const auto deadline = std::chrono::steady_clock::now() + kLoopTimeout;
     while (future.wait_for(kStopCheck) != std::future_status::ready) {
         if ((stopping_ || std::chrono::steady_clock::now() >= deadline) && !pending->claimed.exchange(true))
-            return JsonError(503, "the run is ending");
+            return control::JsonError(503, "the run is ending");
     }
     return future.get();
 }
