@@ -15,6 +15,10 @@ using testing::HasSubstr;
 
 namespace {
 
+// Devices that the fault and event tables below may name.
+const std::string kFourThermosAndARelay =
+    "[[device]]\nmodel = \"thermo\"\nserials = \"1-4\"\n[[device]]\nmodel = \"relay\"\nserial = 1\n";
+
 // A folder of its own for the CSV files a scenario names.
 class ScenarioTest : public ::testing::Test {
 protected:
@@ -220,7 +224,6 @@ at = 30
     EXPECT_EQ(scenario.faults[2].fault.seconds, 0.0);
     EXPECT_EQ(scenario.faults[2].devices, (std::vector<sim::DeviceRange>{{TYPE_RELAY, 1005, 1005}}));
 
-    const std::string devices = "[[device]]\nmodel = \"thermo\"\nserials = \"1-4\"\n[[device]]\nmodel = \"relay\"\nserial = 1\n";
     struct Row {
         const char* fault;
         const char* expected;
@@ -240,7 +243,7 @@ at = 30
         {"kind = \"split\"\nevery = 1\nspeed = 3\n", "fault[1].speed: unknown key"},
     };
     for (const Row& row : rows)
-        EXPECT_THAT(ErrorOf(devices + "[[fault]]\n" + row.fault), HasSubstr(row.expected)) << row.fault;
+        EXPECT_THAT(ErrorOf(kFourThermosAndARelay + "[[fault]]\n" + row.fault), HasSubstr(row.expected)) << row.fault;
 }
 
 TEST_F(ScenarioTest, EventsCarryTheirActionValueAndSchedule)
@@ -290,7 +293,6 @@ period = 2.0
     EXPECT_EQ(scenario.actions[3].action.change, sim::SwitchChange::kOn);
     EXPECT_EQ(scenario.actions[4].action.seconds, 2.0);
 
-    const std::string devices = "[[device]]\nmodel = \"thermo\"\nserials = \"1-4\"\n[[device]]\nmodel = \"relay\"\nserial = 1\n";
     struct Row {
         const char* event;
         const char* expected;
@@ -310,7 +312,7 @@ period = 2.0
         {"at = 1\naction = \"reset\"\ndevices = \"relay:2\"\n", "event[1].devices: names devices that no [[device]]"},
     };
     for (const Row& row : rows)
-        EXPECT_THAT(ErrorOf(devices + "[[event]]\n" + row.event), HasSubstr(row.expected)) << row.event;
+        EXPECT_THAT(ErrorOf(kFourThermosAndARelay + "[[event]]\n" + row.event), HasSubstr(row.expected)) << row.event;
     EXPECT_THAT(ErrorOf("[[device]]\nmodel = \"thermo\"\nserial = 1\ntoggle_every = 3\n"),
                 HasSubstr("device[1].toggle_every: a Thermo-Box has no switch"));
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tests/SplitRecords.h"
+#include "tools/report/FanOut.h"
 #include "tools/sim/Summary.h"
 #include "tools/testing/FakeNetwork.h"
 #include "tools/testing/ManualScheduler.h"
@@ -26,28 +27,14 @@ namespace {
 
 const std::string kToggle = std::string("TolvarkControl: 8, 1005, 4, 0, 0, 1, 11;") + '\0';
 
-// A sink that hands every event to two others.
-class Both : public EventSink {
-public:
-    Both(EventSink& first, EventSink& second) : first_(first), second_(second) {}
-    void OnEvent(const Event& event) override
-    {
-        first_.OnEvent(event);
-        second_.OnEvent(event);
-    }
-
-private:
-    EventSink& first_;
-    EventSink& second_;
-};
-
 class SessionTest : public ::testing::Test {
 protected:
     void Run(PlantConfig config)
     {
         summary_ = std::make_unique<Summary>(config.devices);
-        both_ = std::make_unique<Both>(recorded_, *summary_);
-        plant_ = std::make_unique<Plant>(config, scheduler_, network_, *both_);
+        sinks_.Add(recorded_);
+        sinks_.Add(*summary_);
+        plant_ = std::make_unique<Plant>(config, scheduler_, network_, sinks_);
         plant_->Start([this] { finished_ = true; });
     }
     static PlantConfig Devices(std::vector<DeviceIdentity> devices)
@@ -62,7 +49,7 @@ protected:
     FakeNetwork network_{scheduler_};
     RecordingSink recorded_;
     std::unique_ptr<Summary> summary_;
-    std::unique_ptr<Both> both_;
+    report::FanOut sinks_;
     std::unique_ptr<Plant> plant_;
     bool finished_ = false;
 };
