@@ -6,10 +6,10 @@
 # the wake-up lateness of a process that only wakes as often as 32 devices report. Last it restarts
 # the server under 10,000 devices that reconnect with backoff, and prints how long they took to
 # return and the largest burst of connects the server saw in any 100 ms.
-# Needs a built tree: BUILD_DIR (default build, which scripts/build.sh makes as a Release build).
+# Needs a built tree: see bench/common.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build}
+source bench/common.sh
 seconds=${SECONDS_TO_RUN:-120}
 sizes=${SIZES:-"32 1000 5000 10000"}
 port=54799
@@ -21,10 +21,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# CPU seconds of a running process so far, all its threads, to the nanosecond.
-cpu_of() { cat /proc/"$1"/task/*/schedstat | awk '{ns += $1} END {printf "%.6f", ns / 1e9}'; }
-# Peak resident memory of a running process, in MB.
-rss_of() { awk '/VmHWM/ {printf "%.1f", $2 / 1024}' "/proc/$1/status"; }
 
 start_server() {
     "$build/mimicbox-server" --quiet --stats --port "$port" < /dev/null > "$1" 2>&1 &

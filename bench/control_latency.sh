@@ -8,10 +8,10 @@
 #   1.5 s, after its connect);
 # - the runner's report lateness while the API is hammered, next to the same run with the API idle,
 #   and to a run that gets the 500 devices more.
-# Needs a built tree: BUILD_DIR (default build, which scripts/build.sh makes as a Release build).
+# Needs a built tree: see bench/common.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build}
+source bench/common.sh
 changes=${CHANGES:-10000}
 port=54797
 work=$(mktemp -d)

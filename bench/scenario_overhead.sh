@@ -3,10 +3,10 @@
 # Relay-Boxes toggling themselves) with faults on 1 % of the reports, against the same 1,000 devices
 # with fixed values, each SECONDS_TO_RUN seconds (default 60) against mimicbox-server on loopback.
 # Prints CPU as a share of one core, peak RSS and report lateness for both, and the overhead.
-# Needs a built tree: BUILD_DIR (default build, which scripts/build.sh makes as a Release build).
+# Needs a built tree: see bench/common.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${BUILD_DIR:-build}
+source bench/common.sh
 seconds=${SECONDS_TO_RUN:-60}
 port=54798
 work=$(mktemp -d)
@@ -23,8 +23,6 @@ done
 server=$!
 sleep 0.3
 
-cpu_of() { cat /proc/"$1"/task/*/schedstat | awk '{ns += $1} END {printf "%.6f", ns / 1e9}'; }
-
 measure() {
     local name=$1
     shift
@@ -36,7 +34,7 @@ measure() {
     sleep "$((seconds - 2))"
     after=$(cpu_of "$cli")
     local rss
-    rss=$(awk '/VmHWM/ {printf "%.1f", $2 / 1024}' "/proc/$cli/status")
+    rss=$(rss_of "$cli")
     wait "$cli" || true
     grep -E '^[0-9]+ devices: ' "$work/$name.txt" | tail -n 1 | awk -v name="$name" -v b="$before" -v a="$after" \
         -v w="$((seconds - 2))" -v rss="$rss" '

@@ -1,0 +1,8 @@
+# Shared by the benchmarks, sourced from the source tree's root after `cd`.
+# The built tree: BUILD_DIR (default build, which scripts/build.sh makes as a Release build).
+build=${BUILD_DIR:-build}
+
+# CPU seconds of a running process so far, all its threads, to the nanosecond.
+cpu_of() { cat /proc/"$1"/task/*/schedstat | awk '{ns += $1} END {printf "%.6f", ns / 1e9}'; }
+# Peak resident memory of a running process, in MB.
+rss_of() { awk '/VmHWM/ {printf "%.1f", $2 / 1024}' "/proc/$1/status"; }
