@@ -42,12 +42,8 @@ void Session::Start(Instant at)
 
 void Session::Stop()
 {
-    timer_->Cancel();
     const bool connected = Connected();
-    seam_.Attach(nullptr);
-    if (connection_)
-        connection_->Close();
-    connection_.reset();
+    HangUp(false);
     if (connected)
         sink_.OnEvent(MakeEvent(EventKind::kStopped));
     state_ = State::kStopped;
@@ -92,18 +88,21 @@ void Session::Apply(const Action& action)
     }
 }
 
-void Session::GoAway(bool reset)
+void Session::HangUp(bool reset)
 {
     timer_->Cancel();
     seam_.Attach(nullptr);
-    const bool connected = state_ == State::kConnected;
-    if (connection_) {
-        if (reset)
-            connection_->Reset();
-        else
-            connection_->Close();
-    }
+    if (connection_ && reset)
+        connection_->Reset();
+    else if (connection_)
+        connection_->Close();
     connection_.reset();
+}
+
+void Session::GoAway(bool reset)
+{
+    const bool connected = state_ == State::kConnected;
+    HangUp(reset);
     state_ = State::kAway;
     if (connected) {
         Event event = MakeEvent(EventKind::kClosed);

@@ -62,6 +62,8 @@ private:
     void OnTimer();
     void Connect();
     void SendReport();
+    // Ends the connection (FIN, or RST when `reset`) and the pending timer.
+    void HangUp(bool reset);
     void GoAway(bool reset);
     void Reconnect();
     void ChangePeriod(Nanos period);
