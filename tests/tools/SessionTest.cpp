@@ -224,6 +224,115 @@ TEST_F(SessionTest, AServerThatStopsReadingLosesTheConnection)
 
 namespace {
 
+// Relay-Box 1003 with a split every third report (second half 0.3 s later) and a one-shot double NUL
+// due at 1.2 s, which the split takes from it at 1.5 s.
+PlantConfig SplitEveryThird()
+{
+    PlantConfig config;
+    config.devices = {{TYPE_RELAY, 1003}};
+    config.seed = 3;
+    FaultRule split;
+    split.fault.kind = FaultKind::kSplit;
+    split.fault.trigger.every = 3;
+    split.fault.delay = 0.3;
+    FaultRule doubleNul;
+    doubleNul.fault.kind = FaultKind::kDoubleNul;
+    doubleNul.fault.trigger.at = 1.2;
+    config.faults = {split, doubleNul};
+    return config;
+}
+
+// The server got nine whole reports, the fourth followed by the double NUL's empty record.
+void ExpectNineWholeReports(const std::string& received)
+{
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received.back(), '\0');
+    const std::vector<std::string> records = SplitRecords(received);
+    ASSERT_EQ(records.size(), 10u);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (i == 4) {
+            EXPECT_EQ(records[i], "");
+            continue;
+        }
+        EXPECT_EQ(records[i].rfind("TolvarkControl: 8, 1003, 4, 0, 0, 1, 10;", 0), 0u) << i;
+        EXPECT_EQ(records[i].back(), ';') << i;
+    }
+}
+
+}  // namespace
+
+TEST_F(SessionTest, AOneShotFaultThatLosesToASplitFiresOnTheNextFreeReport)
+{
+    PlantConfig config = SplitEveryThird();
+    config.policy.reportLimit = 9;
+    summary_ = std::make_unique<Summary>(config.devices, config.faults);
+    sinks_.Add(recorded_);
+    sinks_.Add(*summary_);
+    plant_ = std::make_unique<Plant>(config, scheduler_, network_, sinks_);
+    plant_->Start([this] { finished_ = true; });
+    scheduler_.Advance(6s);
+    const auto sent = recorded_.Of(EventKind::kSent, 0);
+    ASSERT_EQ(sent.size(), 9u);
+    EXPECT_STREQ(sent[2].event.fault, "split");
+    EXPECT_STREQ(sent[3].event.fault, "double-nul");
+    EXPECT_EQ(sent[3].event.faultTable, 2u);
+    const std::vector<FaultTally> tallies = summary_->FaultTables();
+    ASSERT_EQ(tallies.size(), 2u);
+    EXPECT_EQ(tallies[0].fired, 3u);
+    EXPECT_EQ(tallies[1].fired, 1u);
+    ExpectNineWholeReports(network_.Received(0));
+}
+
+TEST_F(SessionTest, EveryWayARunEndsLetsTheLastSplitRecordArriveWhole)
+{
+    // The ninth report, at 4.501 s, is split; its second half is due at 4.801 s.
+    enum class End { kReportLimit, kDuration, kStop };
+    for (End end : {End::kReportLimit, End::kDuration, End::kStop}) {
+        ManualScheduler scheduler;
+        FakeNetwork network(scheduler);
+        PlantConfig config = SplitEveryThird();
+        config.policy.reportLimit = end == End::kReportLimit ? 9 : 0;
+        config.duration = end == End::kDuration ? 4600ms : 0ms;
+        bool finished = false;
+        Plant plant(config, scheduler, network, sinks_);
+        plant.Start([&] { finished = true; });
+        scheduler.Advance(4600ms);
+        if (end == End::kReportLimit) {
+            // The run ends once the record is whole, at its own time.
+            EXPECT_FALSE(finished);
+            scheduler.Advance(200ms);
+            EXPECT_FALSE(finished);
+            scheduler.Advance(1ms);
+            EXPECT_TRUE(finished);
+        }
+        EXPECT_EQ(finished, end != End::kStop);
+        // Stopped early, the second half goes out at once, then the close.
+        plant.Stop();
+        EXPECT_EQ(network.ClosedBy(0), "close");
+        ExpectNineWholeReports(network.Received(0));
+    }
+}
+
+TEST_F(SessionTest, ADisconnectLetsAStartedRecordEndButAResetCutsIt)
+{
+    for (const ActionKind kind : {ActionKind::kDisconnect, ActionKind::kReset}) {
+        ManualScheduler scheduler;
+        FakeNetwork network(scheduler);
+        PlantConfig config = SplitEveryThird();
+        Plant plant(config, scheduler, network, sinks_);
+        plant.Start({});
+        scheduler.Advance(1600ms);
+        Action action;
+        action.kind = kind;
+        EXPECT_EQ(plant.Apply({}, action), 1u);
+        const std::string& received = network.Received(0);
+        EXPECT_EQ(SplitRecords(received).size(), kind == ActionKind::kDisconnect ? 3u : 2u);
+        EXPECT_EQ(received.back() == '\0', kind == ActionKind::kDisconnect);
+    }
+}
+
+namespace {
+
 // The records each device sent in 30 simulated seconds of a plant with random profiles. The network
 // splits differently each run: the records must not depend on it.
 std::vector<std::string> RecordsOfARun(uint64_t seed, uint64_t networkSeed)

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "core/NumberText.h"
+#include "tools/report/Text.h"
 #include "tools/report/UsageError.h"
 #include "tools/scenario/Scenario.h"
 #include "tools/sim/DeviceRange.h"
@@ -199,14 +200,6 @@ bool ReadDevices(const Typed& typed, const scenario::Scenario& file, CliOptions&
     return true;
 }
 
-// The shortest text that reads back as exactly this number.
-std::string ShortestText(double value)
-{
-    std::array<char, 32> text{};
-    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
-    return std::string(text.data(), result.ptr);
-}
-
 // Fills in what the command line leaves out from the scenario.
 void TakeFromScenario(const CLI::App& app, const scenario::Scenario& file, Typed& typed)
 {
@@ -216,9 +209,9 @@ void TakeFromScenario(const CLI::App& app, const scenario::Scenario& file, Typed
     if (file.port && !given("--port"))
         typed.port = std::to_string(*file.port);
     if (file.duration && !given("--duration"))
-        typed.duration = ShortestText(*file.duration);
+        typed.duration = report::FormatNumber(*file.duration);
     if (file.rampUp && !given("--ramp-up"))
-        typed.rampUp = ShortestText(*file.rampUp);
+        typed.rampUp = report::FormatNumber(*file.rampUp);
     if (file.reports && !given("--reports"))
         typed.reports = std::to_string(*file.reports);
     if (file.seed && !given("--seed"))

@@ -89,7 +89,7 @@ int Run(cli::CliOptions& options)
 
     io::AsioScheduler scheduler(context);
     io::AsioNetwork network(context, options.server, options.port, sources);
-    sim::Summary summary(options.plant.devices);
+    sim::Summary summary(options.plant.devices, options.plant.faults);
     report::TextSink text(stdout, stderr, options.server + ":" + std::to_string(options.port), options.quiet);
     sim::Verdict verdict(options.plant.devices, options.expectations);
     report::FanOut sinks;

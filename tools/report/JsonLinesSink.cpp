@@ -26,7 +26,11 @@ std::string Latin1ToUtf8(std::string_view bytes)
     return text;
 }
 
-double Seconds(sim::Nanos duration) { return std::chrono::duration<double>(duration).count(); }
+// Seconds to the microsecond: "3.004462", not "3.0044619360000002".
+double Seconds(sim::Nanos duration)
+{
+    return static_cast<double>(std::chrono::round<std::chrono::microseconds>(duration).count()) / 1e6;
+}
 
 const char* EventName(sim::EventKind kind)
 {
@@ -90,6 +94,10 @@ std::string JsonLinesSink::Line(const sim::Event& event) const
         object["lateness"] = Seconds(event.lateness);
         if (event.fault)
             object["fault"] = event.fault;
+        if (event.faultTable > 0)
+            object["fault_table"] = event.faultTable;
+        if (event.liveFault > 0)
+            object["live_fault"] = event.liveFault;
         break;
     case sim::EventKind::kReceived:
         object["record"] = Latin1ToUtf8(event.record);

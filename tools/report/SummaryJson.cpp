@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tools/report/SummaryText.h"
 #include "tools/sim/Device.h"
 
 namespace mimicbox::report {
@@ -36,6 +37,20 @@ nlohmann::ordered_json DeviceJson(const sim::DeviceStats& stats)
     return device;
 }
 
+nlohmann::ordered_json FaultTableJson(const sim::FaultTally& tally)
+{
+    nlohmann::ordered_json table = {
+        {"table", tally.table},
+        {"kind", sim::FaultKindName(tally.rule.fault.kind)},
+        {"devices", FaultDevicesText(tally.rule)},
+        {"trigger", FaultTriggerText(tally.rule.fault.trigger)},
+        {"fired", tally.fired},
+    };
+    if (tally.fired == 0)
+        table["never_fired"] = tally.neverFired;
+    return table;
+}
+
 }  // namespace
 
 std::string SummaryJson(const sim::Summary& summary)
@@ -50,7 +65,12 @@ std::string SummaryJson(const sim::Summary& summary)
         {"faults", summary.Faults()},
         {"lateness", Lateness(summary.Lateness())},
     };
-    return nlohmann::ordered_json{{"run", run}, {"devices", devices}}.dump(2) + "\n";
+    nlohmann::ordered_json faults = nlohmann::ordered_json::array();
+    for (const sim::FaultTally& tally : summary.FaultTables())
+        faults.push_back(FaultTableJson(tally));
+    return nlohmann::ordered_json{{"run", run}, {"devices", devices}, {"fault_tables", faults}}.dump(
+               2, ' ', false, nlohmann::json::error_handler_t::replace) +
+           "\n";
 }
 
 }  // namespace mimicbox::report

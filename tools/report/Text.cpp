@@ -1,5 +1,7 @@
 #include "tools/report/Text.h"
 
+#include <array>
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 
@@ -51,6 +53,18 @@ std::string FormatMs(double milliseconds)
     char text[32];
     std::snprintf(text, sizeof text, "%.2f ms", milliseconds);
     return text;
+}
+
+std::string FormatNumber(double value)
+{
+    std::array<char, 32> text{};
+    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
+    return std::string(text.data(), result.ptr);
+}
+
+std::string Count(uint64_t count, std::string_view noun)
+{
+    return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
 }
 
 }  // namespace mimicbox::report

@@ -19,4 +19,10 @@ std::string UtcTime(int64_t seconds);
 // A duration in milliseconds with two decimals: "0.42 ms".
 std::string FormatMs(double milliseconds);
 
+// The shortest text that reads back as the number: "1.2", "0.01", "3".
+std::string FormatNumber(double value);
+
+// "1 device", "3 devices": a count with its noun in the right number.
+std::string Count(uint64_t count, std::string_view noun);
+
 }  // namespace mimicbox::report

@@ -54,6 +54,12 @@ bool ParseDeviceRange(std::string_view text, DeviceRange& range, std::string& er
     return true;
 }
 
+std::string RangeName(const DeviceRange& range)
+{
+    const std::string first = DeviceName({range.deviceType, range.first});
+    return range.first == range.last ? first : first + "-" + std::to_string(range.last);
+}
+
 std::vector<DeviceRange> AllDialogDevices()
 {
     std::vector<DeviceRange> ranges;

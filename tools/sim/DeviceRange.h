@@ -35,6 +35,9 @@ struct DeviceRange {
 // False with the reason when the text is none of these.
 bool ParseDeviceRange(std::string_view text, DeviceRange& range, std::string& error);
 
+// "thermo:3" for one device, "relay:1001-1016" for a range.
+std::string RangeName(const DeviceRange& range);
+
 // The dialog's 32 devices: Thermo-Box 1 to 16 and Relay-Box 1001 to 1016, interleaved.
 std::vector<DeviceRange> AllDialogDevices();
 

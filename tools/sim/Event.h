@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "core/DeviceModel.h"
@@ -37,6 +38,8 @@ struct Event {
     bool missed = false;        // kSent: more than half a period late
     int skipped = 0;            // kSent: deadlines passed without a report before this one
     const char* fault = nullptr;  // kSent: the fault applied to the report, by its scenario name
+    std::size_t faultTable = 0;   // kSent: the scenario's [[fault]] table it came from (from 1), or 0
+    uint64_t liveFault = 0;       // kSent: the id the live control gave the fault, or 0
     const char* action = nullptr; // kAction: the action, by its scenario name
     bool read = true;           // kReceived: false once a record of the chunk did not read
     bool toggled = false;       // kReceived: the record flipped the switch

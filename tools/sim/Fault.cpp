@@ -117,6 +117,13 @@ FaultedReport ApplyFault(const Fault& fault, const ReportDraft& draft, std::stri
     return {whole, {}};
 }
 
+bool FaultRule::AppliesTo(const DeviceIdentity& device) const
+{
+    const bool named = devices.empty() || std::any_of(devices.begin(), devices.end(),
+                                                      [&](const DeviceRange& range) { return range.Contains(device); });
+    return named && FaultAppliesTo(fault.kind, device.nDeviceType);
+}
+
 bool FaultAppliesTo(FaultKind kind, int32_t deviceType)
 {
     return kind != FaultKind::kOutOfRange || deviceType == TYPE_THERMO;

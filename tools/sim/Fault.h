@@ -8,7 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
 #include "core/DeviceModel.h"
+#include "tools/sim/DeviceRange.h"
 #include "tools/sim/Random.h"
 #include "tools/sim/Time.h"
 
@@ -44,6 +47,15 @@ struct Fault {
     std::size_t bytes = 16;      // garbage: how many; oversized: the record's length
     double seconds = 3600;       // stale-clock, future-clock, clock-2038
     double value = 200;          // out-of-range
+};
+
+// A fault and the devices it applies to: one [[fault]] table of a scenario.
+struct FaultRule {
+    Fault fault;
+    std::vector<DeviceRange> devices;  // empty: every device it can apply to
+
+    // Named by `devices`, and a fault that can happen to this model.
+    bool AppliesTo(const DeviceIdentity& device) const;
 };
 
 // What a report looks like before it is written: the inputs of its text, so that a fault can print

@@ -4,8 +4,8 @@
 
 namespace mimicbox::sim {
 
-FaultSeam::FaultSeam(Scheduler& scheduler, std::vector<const Fault*> faults, uint64_t seed)
-    : scheduler_(scheduler), faults_(std::move(faults)), fired_(faults_.size(), false), random_(seed),
+FaultSeam::FaultSeam(Scheduler& scheduler, std::vector<TableFault> faults, uint64_t seed)
+    : scheduler_(scheduler), faults_(std::move(faults)), applied_(faults_.size(), false), random_(seed),
       heldTimer_(scheduler.CreateTimer([this] { OnHeldDue(); }))
 {
 }
@@ -21,15 +21,17 @@ void FaultSeam::Attach(Connection* connection)
 FaultSeam::Sent FaultSeam::Send(const ReportDraft& draft, const std::string& record, uint64_t number, Nanos sinceStart)
 {
     Sent sent;
-    const Fault* fault = Firing(number, sinceStart);
-    if (!fault) {
+    const Firing firing = Choose(number, sinceStart);
+    if (!firing.fault) {
         Write(std::string_view(record.c_str(), record.size() + 1));
         return sent;
     }
-    sent.fault = fault->kind;
-    FaultedReport bytes = ApplyFault(*fault, draft, record, random_);
+    const Fault& fault = *firing.fault;
+    sent.fault = fault.kind;
+    sent.origin = firing.origin;
+    FaultedReport bytes = ApplyFault(fault, draft, record, random_);
     sent.bytes = bytes.now + bytes.later;
-    if (fault->kind == FaultKind::kStopReading && connection_)
+    if (fault.kind == FaultKind::kStopReading && connection_)
         connection_->StopReading();
     if (holding_ || bytes.later.empty() || !connection_) {
         Write(bytes.now + bytes.later);
@@ -38,30 +40,35 @@ FaultSeam::Sent FaultSeam::Send(const ReportDraft& draft, const std::string& rec
         Write(bytes.now);
         holding_ = true;
         held_ = std::move(bytes.later);
-        heldTimer_->Start(scheduler_.Now() + Seconds(fault->delay));
+        heldTimer_->Start(scheduler_.Now() + Seconds(fault.delay));
     }
-    injected_.reset();
     return sent;
 }
 
-const Fault* FaultSeam::Firing(uint64_t number, Nanos sinceStart)
+FaultSeam::Firing FaultSeam::Choose(uint64_t number, Nanos sinceStart)
 {
-    // Every trigger is checked on every report, so that one fault's draws never shift another's; the
-    // first that fires is applied, and a timed one that loses to another has still had its turn.
-    const Fault* firing = injected_ ? &*injected_ : nullptr;
+    // Every trigger is checked on every report, so that one fault's draws never shift another's. A
+    // live fault comes first, then the tables in their order. A one-shot fault that another takes
+    // stays due and takes the next report no fault before it takes; the others lose that report.
+    Firing firing;
+    if (!injected_.empty()) {
+        current_ = std::move(injected_.front());
+        injected_.pop_front();
+        firing = {&current_->fault, {0, current_->id}};
+    }
     for (std::size_t i = 0; i < faults_.size(); ++i) {
-        const FaultTrigger& trigger = faults_[i]->trigger;
+        const FaultTrigger& trigger = faults_[i].fault->trigger;
         bool fires = false;
-        if (trigger.at) {
-            fires = !fired_[i] && sinceStart >= Seconds(*trigger.at);
-            fired_[i] = fired_[i] || fires;
-        } else if (trigger.every > 0) {
+        if (trigger.at)
+            fires = !applied_[i] && sinceStart >= Seconds(*trigger.at);
+        else if (trigger.every > 0)
             fires = number % trigger.every == 0;
-        } else {
+        else
             fires = random_.Uniform() < trigger.probability;
+        if (fires && !firing.fault) {
+            firing = {faults_[i].fault, {faults_[i].table, 0}};
+            applied_[i] = true;
         }
-        if (fires && !firing)
-            firing = faults_[i];
     }
     return firing;
 }
@@ -76,11 +83,24 @@ void FaultSeam::Write(std::string_view bytes)
         connection_->Write(bytes);
 }
 
+void FaultSeam::Flush()
+{
+    if (!holding_)
+        return;
+    heldTimer_->Cancel();
+    holding_ = false;
+    if (connection_)
+        connection_->Write(std::exchange(held_, {}));
+    held_.clear();
+}
+
 void FaultSeam::OnHeldDue()
 {
     holding_ = false;
     if (connection_)
         connection_->Write(std::exchange(held_, {}));
+    if (onReleased_)
+        onReleased_();
 }
 
 }  // namespace mimicbox::sim

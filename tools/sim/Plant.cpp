@@ -39,14 +39,12 @@ std::unique_ptr<Session> Plant::MakeSession(std::size_t index, const DeviceIdent
                                      FaultsOf(identity), seed, [this] { OnSessionFinished(); });
 }
 
-std::vector<const Fault*> Plant::FaultsOf(const DeviceIdentity& device) const
+std::vector<TableFault> Plant::FaultsOf(const DeviceIdentity& device) const
 {
-    std::vector<const Fault*> faults;
-    for (const FaultRule& rule : config_.faults) {
-        const bool named = rule.devices.empty() || std::any_of(rule.devices.begin(), rule.devices.end(),
-                                                                [&](const DeviceRange& range) { return range.Contains(device); });
-        if (named && FaultAppliesTo(rule.fault.kind, device.nDeviceType))
-            faults.push_back(&rule.fault);
+    std::vector<TableFault> faults;
+    for (std::size_t i = 0; i < config_.faults.size(); ++i) {
+        if (config_.faults[i].AppliesTo(device))
+            faults.push_back({&config_.faults[i].fault, i + 1});
     }
     return faults;
 }

@@ -23,12 +23,6 @@ struct DeviceSetup {
     Profile profile;
 };
 
-// A fault and the devices it applies to.
-struct FaultRule {
-    Fault fault;
-    std::vector<DeviceRange> devices;  // empty: every device it can apply to
-};
-
 struct PlantConfig {
     std::vector<DeviceIdentity> devices;
     std::vector<DeviceSetup> setups;  // one per device; when empty, every device starts as below
@@ -93,7 +87,7 @@ private:
 
     std::unique_ptr<Session> MakeSession(std::size_t index, const DeviceIdentity& device, const DeviceSetup* setup);
     std::size_t NumberFor(const DeviceIdentity& device);
-    std::vector<const Fault*> FaultsOf(const DeviceIdentity& device) const;
+    std::vector<TableFault> FaultsOf(const DeviceIdentity& device) const;
     void OnSessionFinished();
     void OnActionDue(std::size_t index);
     void OnToggleDue(std::size_t index);

@@ -21,12 +21,13 @@ bool Toggles(const DeviceIdentity& identity, std::string_view record)
 }  // namespace
 
 Session::Session(std::size_t index, Device device, const SessionPolicy& policy, Scheduler& scheduler,
-                 ConnectionFactory& connections, EventSink& sink, std::vector<const Fault*> faults, uint64_t seed,
+                 ConnectionFactory& connections, EventSink& sink, std::vector<TableFault> faults, uint64_t seed,
                  std::function<void()> onFinished)
     : index_(index), device_(std::move(device)), policy_(policy), scheduler_(scheduler), connections_(connections),
       sink_(sink), random_(seed), onFinished_(std::move(onFinished)),
       timer_(scheduler.CreateTimer([this] { OnTimer(); })), seam_(scheduler, std::move(faults), seed * 31 + 7)
 {
+    seam_.OnReleased([this] { OnTailWritten(); });
 }
 
 Session::~Session() = default;
@@ -51,8 +52,8 @@ void Session::Stop()
 
 void Session::Apply(const Action& action)
 {
-    if (state_ == State::kIdle || state_ == State::kDone || state_ == State::kGaveUp || state_ == State::kStopped ||
-        !ActionAppliesTo(action.kind, device_.Identity().nDeviceType))
+    if (state_ == State::kIdle || state_ == State::kFinishing || state_ == State::kDone || state_ == State::kGaveUp ||
+        state_ == State::kStopped || !ActionAppliesTo(action.kind, device_.Identity().nDeviceType))
         return;
     Event event = MakeEvent(EventKind::kAction);
     event.action = ActionKindName(action.kind);
@@ -91,6 +92,9 @@ void Session::Apply(const Action& action)
 void Session::HangUp(bool reset)
 {
     timer_->Cancel();
+    // An orderly close lets a started record end first; a reset cuts it, as a reset does.
+    if (!reset)
+        seam_.Flush();
     seam_.Attach(nullptr);
     if (connection_ && reset)
         connection_->Reset();
@@ -150,6 +154,7 @@ void Session::OnConnected()
     if (state_ != State::kConnecting)
         return;
     state_ = State::kConnected;
+    everConnected_ = true;
     attempt_ = 0;
     // Deadlines on a whole millisecond: the devices that share one are served by one wake-up of the
     // loop, which is what lets one process carry a large plant.
@@ -197,18 +202,30 @@ void Session::SendReport()
     std::string_view written = sent.fault ? std::string_view(sent.bytes) : std::string_view(text);
     if (sent.fault) {
         event.fault = FaultKindName(*sent.fault);
+        event.faultTable = sent.origin.table;
+        event.liveFault = sent.origin.live;
         if (!written.empty() && written.back() == '\0')
             written.remove_suffix(1);
     }
     event.record = written;
     if (policy_.reportLimit != 0 && reports_ >= policy_.reportLimit) {
         sink_.OnEvent(event);
-        Finish(State::kDone);
+        // The device is done once its last record has wholly gone out, at its own time.
+        if (seam_.Holding())
+            state_ = State::kFinishing;
+        else
+            Finish(State::kDone);
         return;
     }
     ScheduleReport(now);
     event.skipped = static_cast<int>(tick_ - tickBefore - 1);
     sink_.OnEvent(event);
+}
+
+void Session::OnTailWritten()
+{
+    if (state_ == State::kFinishing && !seam_.Holding())
+        Finish(State::kDone);
 }
 
 void Session::OnChunk(std::string_view chunk)
@@ -246,12 +263,14 @@ void Session::Retry(EventKind kind, std::string_view reason)
     timer_->Cancel();
     seam_.Attach(nullptr);
     connection_.reset();
-    const bool wasDone = state_ == State::kDone;
+    const State was = state_;
     Event event = MakeEvent(kind);
     event.reason = reason;
     sink_.OnEvent(event);
-    if (wasDone) {
-        state_ = State::kDone;
+    if (was == State::kDone)
+        return;
+    if (was == State::kFinishing) {
+        Finish(State::kDone);
         return;
     }
     if (policy_.reconnect <= Nanos(0)) {

@@ -31,22 +31,30 @@ public:
     // called once, when the device is done or gives up.
     // `faults` are this device's, owned by the caller and outliving the session.
     Session(std::size_t index, Device device, const SessionPolicy& policy, Scheduler& scheduler,
-            ConnectionFactory& connections, EventSink& sink, std::vector<const Fault*> faults, uint64_t seed,
+            ConnectionFactory& connections, EventSink& sink, std::vector<TableFault> faults, uint64_t seed,
             std::function<void()> onFinished);
     ~Session() override;
 
     // Connects at `at` (at once when it has passed).
     void Start(Instant at);
-    // Ends the connection in an orderly way and stops every timer; the session does nothing more.
+    // Ends the connection in an orderly way, after a record it has started, and stops every timer;
+    // the session does nothing more.
     void Stop();
     // Applies a timed or live action at once; ignored when it does not fit the model, and once the
     // device is done, has given up or is stopped.
     void Apply(const Action& action);
-    // The next report goes out with this fault, whatever the triggers say.
-    void InjectFault(const Fault& fault) { seam_.InjectNext(fault); }
+    // The next report that no earlier live fault takes goes out with this fault, whatever the triggers
+    // say; its event carries `id`.
+    void InjectFault(const Fault& fault, uint64_t id = 0) { seam_.InjectNext(fault, id); }
+    std::size_t FaultsWaiting() const { return seam_.Injected(); }
 
     bool Finished() const { return state_ == State::kDone || state_ == State::kGaveUp; }
-    bool Connected() const { return state_ == State::kConnected || state_ == State::kDone; }
+    bool Connected() const
+    {
+        return state_ == State::kConnected || state_ == State::kFinishing || state_ == State::kDone;
+    }
+    // Whether the device connected at least once.
+    bool EverConnected() const { return everConnected_; }
     const Device& GetDevice() const { return device_; }
 
     // ConnectionHandler
@@ -56,12 +64,14 @@ public:
     void OnLost(std::string_view reason) override;
 
 private:
-    // kAway: closed by an action, waiting for a reconnect.
-    enum class State { kIdle, kWaiting, kConnecting, kConnected, kDone, kGaveUp, kStopped, kAway };
+    // kAway: closed by an action, waiting for a reconnect. kFinishing: the last report is sent, but a
+    // split's second half still waits for its time.
+    enum class State { kIdle, kWaiting, kConnecting, kConnected, kFinishing, kDone, kGaveUp, kStopped, kAway };
 
     void OnTimer();
     void Connect();
     void SendReport();
+    void OnTailWritten();
     // Ends the connection (FIN, or RST when `reset`) and the pending timer.
     void HangUp(bool reset);
     void GoAway(bool reset);
@@ -91,6 +101,7 @@ private:
     Instant silentUntil_{};
     int64_t tick_ = 0;
     uint64_t reports_ = 0;
+    bool everConnected_ = false;
 };
 
 }  // namespace mimicbox::sim

@@ -4,7 +4,8 @@
 
 namespace mimicbox::sim {
 
-Summary::Summary(const std::vector<DeviceIdentity>& devices)
+Summary::Summary(const std::vector<DeviceIdentity>& devices, std::vector<FaultRule> faults)
+    : rules_(std::move(faults)), firedByTable_(rules_.size(), 0)
 {
     devices_.resize(devices.size());
     for (std::size_t i = 0; i < devices.size(); ++i)
@@ -21,6 +22,8 @@ void Summary::OnEvent(const Event& event)
         return;
     DeviceStats& stats = devices_[event.device];
     switch (event.kind) {
+    case EventKind::kAdded: stats.removed = false; break;
+    case EventKind::kRemoved: stats.removed = true; break;
     case EventKind::kConnected:
         ++stats.connects;
         stats.hasLastSent = false;
@@ -44,6 +47,8 @@ void Summary::OnSent(DeviceStats& stats, const Event& event)
     ++reports_;
     if (event.fault)
         ++faults_;
+    if (event.faultTable > 0 && event.faultTable <= firedByTable_.size())
+        ++firedByTable_[event.faultTable - 1];
     const uint64_t missed = static_cast<uint64_t>(event.skipped) + (event.missed ? 1 : 0);
     stats.missed += missed;
     missed_ += missed;
@@ -58,6 +63,32 @@ void Summary::OnSent(DeviceStats& stats, const Event& event)
     }
     stats.lastSent = event.time;
     stats.hasLastSent = true;
+}
+
+
+std::vector<FaultTally> Summary::FaultTables() const
+{
+    std::vector<FaultTally> tallies;
+    for (std::size_t i = 0; i < rules_.size(); ++i) {
+        FaultTally tally{i + 1, rules_[i], firedByTable_[i], nullptr};
+        if (tally.fired == 0)
+            tally.neverFired = NeverFired(rules_[i]);
+        tallies.push_back(std::move(tally));
+    }
+    return tallies;
+}
+
+const char* Summary::NeverFired(const FaultRule& rule) const
+{
+    bool any = false;
+    for (const DeviceStats& stats : devices_) {
+        if (!rule.AppliesTo(stats.identity))
+            continue;
+        if (stats.connects > 0)
+            return "the run ended first";
+        any = true;
+    }
+    return any ? "its devices never connected" : "none of its devices is in the run";
 }
 
 }  // namespace mimicbox::sim

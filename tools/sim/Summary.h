@@ -6,6 +6,7 @@
 
 #include "tools/sim/Event.h"
 #include "tools/sim/Histogram.h"
+#include "tools/sim/Fault.h"
 
 namespace mimicbox::sim {
 
@@ -17,6 +18,7 @@ struct DeviceStats {
     uint64_t missed = 0;    // reports more than half a period late, and deadlines skipped
     uint64_t connects = 0;
     bool gaveUp = false;
+    bool removed = false;   // taken out by the live control, and not added again
     DeviceHistogram lateness;
     DeviceHistogram periodDeviation;  // |interval - period| between reports of one connection
     double intervalSumMs = 0;
@@ -25,9 +27,17 @@ struct DeviceStats {
     bool hasLastSent = false;
 };
 
+// How often one [[fault]] table of the scenario fired, and why it never did.
+struct FaultTally {
+    std::size_t table = 0;  // from 1
+    FaultRule rule;
+    uint64_t fired = 0;
+    const char* neverFired = nullptr;  // with fired 0: "its devices never connected", ...
+};
+
 class Summary : public EventSink {
 public:
-    explicit Summary(const std::vector<DeviceIdentity>& devices);
+    explicit Summary(const std::vector<DeviceIdentity>& devices, std::vector<FaultRule> faults = {});
 
     void OnEvent(const Event& event) override;
 
@@ -37,11 +47,16 @@ public:
     uint64_t Missed() const { return missed_; }
     uint64_t Faults() const { return faults_; }
     bool AnyGaveUp() const { return gaveUp_; }
+    // One tally per [[fault]] table, in the file's order; the reasons are as of now.
+    std::vector<FaultTally> FaultTables() const;
 
 private:
     void OnSent(DeviceStats& stats, const Event& event);
+    const char* NeverFired(const FaultRule& rule) const;
 
     std::vector<DeviceStats> devices_;
+    std::vector<FaultRule> rules_;
+    std::vector<uint64_t> firedByTable_;
     RunHistogram lateness_;
     uint64_t reports_ = 0;
     uint64_t missed_ = 0;
