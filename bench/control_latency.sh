@@ -99,19 +99,15 @@ def when(stamp):
     clock = datetime.datetime.strptime(stamp, "%H:%M:%S.%f").time()
     return datetime.datetime.combine(today, clock).timestamp()
 def parse(path):
-    reports, closes, peers = {}, {}, {}
+    reports, closes = {}, {}
     for line in open(path, errors="replace"):
         match = re.match(r"(\S+) (\S+) Thermo-Box (\d+) .* (-?\d+\.\d+) °C", line)
         if match:
             reports.setdefault((int(match[3]), round(float(match[4]), 3)), when(match[1]))
             continue
-        match = re.match(r"(\S+) (\S+) Relay-Box (\d+) ", line)
+        match = re.match(r"(\S+) \S+ relay:(\d+) closed the connection", line)
         if match:
-            peers[match[2]] = int(match[3])
-            continue
-        match = re.match(r"(\S+) (\S+) closed the connection", line)
-        if match and match[2] in peers:
-            closes.setdefault(peers[match[2]], when(match[1]))
+            closes.setdefault(int(match[2]), when(match[1]))
     return reports, closes
 reports, closes = parse(sys.argv[2])
 def percentiles(name, values, target):

@@ -134,8 +134,15 @@ TEST(CliOptionsTest, HelpNeedsNothingElseAndDescribesEveryOption)
     ASSERT_TRUE(Parse({"--help"}, options, error));
     EXPECT_TRUE(options.help);
     for (const char* option : {"--device", "--all", "--shard", "--server", "--port", "--source", "--ramp-up",
-                               "--reconnect", "--temperature", "--step", "--reports", "--duration", "--quiet", "--help"})
+                               "--reconnect", "--temperature", "--step", "--reports", "--duration", "--quiet", "--help",
+                               "--version", "add MODEL:SERIALS", "remove DEVICE", "fault DEVICE KIND"})
         EXPECT_NE(CliUsage().find(option), std::string::npos) << option;
+    // Every line fits a terminal of 80 columns.
+    const std::string usage = CliUsage();
+    for (std::size_t start = 0, end; start < usage.size(); start = end + 1) {
+        end = std::min(usage.find('\n', start), usage.size());
+        EXPECT_LE(end - start, 80u) << usage.substr(start, end - start);
+    }
 }
 
 TEST(CliOptionsTest, ScenarioFillsWhatTheCommandLineLeavesOut)
@@ -179,5 +186,5 @@ TEST(CliOptionsTest, ScenarioFillsWhatTheCommandLineLeavesOut)
     EXPECT_EQ(error, "bad value '-1' for --seed (a whole number from 0 to 18446744073709551615)");
     std::filesystem::remove(file);
     EXPECT_FALSE(Parse({"--scenario", path.c_str()}, replaced, error));
-    EXPECT_EQ(error, "cannot read the scenario " + path);
+    EXPECT_EQ(error, "cannot read the scenario " + path + ": No such file or directory");
 }

@@ -50,6 +50,9 @@ TEST(DeviceRangeTest, BadRangesSayWhy)
         {"thermo:1-2-3", "serials are whole numbers from 1 to 2147483647"},
         {"thermo:5-1", "the range runs backwards"},
         {"thermo: 5", "serials are whole numbers from 1 to 2147483647"},
+        // 1 to 16 stand for the dialog's 1001 to 1016; a range across 16 would mix both meanings.
+        {"relay:1-17", "a Relay-Box range lies within 1-16 (the dialog's 1001-1016) or above 16"},
+        {"relay:15-18", "a Relay-Box range lies within 1-16 (the dialog's 1001-1016) or above 16"},
     };
     for (const Row& row : rows) {
         DeviceRange range;

@@ -40,6 +40,16 @@ unsigned ClosedPort()
     return server.Port();
 }
 
+// mimicbox-server on a port of its own choosing; 0 when it did not say which.
+unsigned ServerPort(Subprocess& server)
+{
+    const std::string prefix = "listening on 127.0.0.1:";
+    if (!server.WaitForOutput(prefix))
+        return 0;
+    const std::string& output = server.Output();
+    return static_cast<unsigned>(std::stoul(output.substr(output.find(prefix) + prefix.size())));
+}
+
 }  // namespace
 
 TEST(ProgramsTest, CliSendsTheDialogsRecordsAtItsPeriod)
@@ -162,6 +172,30 @@ TEST(ProgramsTest, UsageErrorsEndWithStatusTwo)
     EXPECT_THAT(help.Output(), HasSubstr("Usage: mimicbox-cli"));
     Subprocess serverHelp(MIMICBOX_SERVER, {"--port", "x"});
     EXPECT_EQ(serverHelp.Wait(), 2);
+    for (const char* program : {MIMICBOX_CLI, MIMICBOX_SERVER}) {
+        Subprocess version(program, {"--version"});
+        EXPECT_EQ(version.Wait(), 0);
+        EXPECT_THAT(version.Output(), ::testing::MatchesRegex("mimicbox-(cli|server) [0-9]+\\.[0-9]+\\.[0-9]+\n"));
+    }
+}
+
+TEST(ProgramsTest, ARunInWhichADeviceNeverConnectedIsNoSuccess)
+{
+    Subprocess cli = Cli(ClosedPort(), {"--device", "relay:1001", "--reconnect", "0.1", "--duration", "0.5", "--quiet"});
+    EXPECT_EQ(cli.Wait(), 1);
+    EXPECT_THAT(cli.Output(), HasSubstr("relay:1001: 0 reports, 0 commands, 0 toggles applied, never connected"));
+}
+
+TEST(ProgramsTest, ServerPicksAFreePortAndNamesTheDeviceWhoseConnectionCloses)
+{
+    Subprocess server(MIMICBOX_SERVER, {"--port", "0"});
+    const unsigned port = ServerPort(server);
+    ASSERT_NE(port, 0u);
+    Subprocess cli = Cli(port, {"--device", "relay:1005", "--reports", "1", "--quiet"});
+    EXPECT_EQ(cli.Wait(), 0);
+    EXPECT_TRUE(server.WaitForOutput("relay:1005 closed the connection"));
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.Wait(), 0);
 }
 
 TEST(ProgramsTest, CliAgainstTheReferenceServer)

@@ -7,8 +7,9 @@
 #include <cmath>
 
 #include "core/NumberText.h"
+#include "tools/control/LineCommands.h"
+#include "tools/options/Arguments.h"
 #include "tools/report/Text.h"
-#include "tools/report/UsageError.h"
 #include "tools/scenario/Scenario.h"
 #include "tools/sim/DeviceRange.h"
 
@@ -39,20 +40,27 @@ struct Typed {
     std::string controlToken;
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 constexpr const char* kDescription =
-    "Simulates Thermo-Box and Relay-Box devices without a window: each device connects to the device\n"
-    "server on its own TCP connection and sends the records the Mimicbox dialog would send.";
+    "Simulates Thermo-Box and Relay-Box devices without a window: each device connects to the device "
+    "server on its own TCP connection and sends the records the Mimicbox dialog would send.\n";
 
 constexpr const char* kFooter =
-    "Thermo-Boxes report every 1500 ms, Relay-Boxes every 500 ms, at fixed deadlines from the moment they\n"
-    "connect. A Relay-Box flips its switch on every switch-toggle record the server sends. Ctrl-C or\n"
-    "SIGTERM stops all devices and closes their connections. On exit a summary per device is printed,\n"
-    "with the lateness of its reports (send time minus deadline) and its missed ticks (reports more than\n"
-    "half a period late, and deadlines skipped).\n\n"
-    "Exit status: 0 on success, 1 when a connection failed or was lost and no expectation of the scenario\n"
-    "covers it, 2 on a usage or scenario error, 3 when an expectation of the scenario did not hold.";
+    "Thermo-Boxes report every 1500 ms, Relay-Boxes every 500 ms, at fixed deadlines from the moment they "
+    "connect. A Relay-Box flips its switch on every switch-toggle record the server sends. Ctrl-C or SIGTERM "
+    "stops all devices and closes their connections. On exit a summary per device is printed, with the "
+    "lateness of its reports (send time minus deadline) and its missed ticks (reports more than half a period "
+    "late, and deadlines skipped), and a line per fault table of the scenario.\n\n"
+    "Relay-Boxes: relay:1 to relay:16 are the dialog's numbers and mean relay:1001 to relay:1016; a range "
+    "lies within 1-16 or above it (relay:1-16, relay:17-40, relay:1001-6000).\n\n";
+
+constexpr const char* kExitStatus =
+    "\nExit status: 0 on success; 1 when a device never connected, or its connection failed or was lost "
+    "(without --reconnect), and no expectation of the scenario covers its connection; 2 on a usage or scenario "
+    "error; 3 when an expectation of the scenario did not hold. A device removed through the control API is no "
+    "failure.";
 
 void Describe(CLI::App& app, Typed& typed)
 {
@@ -61,7 +69,7 @@ void Describe(CLI::App& app, Typed& typed)
     app.set_help_flag();
     app.add_option("--device", typed.devices,
                    "thermo:N or relay:N, any serial from 1 to 2147483647, or a range such as thermo:1-5000 or "
-                   "relay:1001-6000 (relay:1 to relay:16 mean relay:1001 to relay:1016); may be given many times")
+                   "relay:1001-6000 (see Relay-Boxes below); may be given many times")
         ->type_name("MODEL:SERIALS")->allow_extra_args(false)->group("Devices");
     app.add_flag("--all", typed.all, "the dialog's 32 devices")->group("Devices");
     app.add_option("--scenario", typed.scenario,
@@ -117,27 +125,13 @@ void Describe(CLI::App& app, Typed& typed)
         ->type_name("TOKEN")->multi_option_policy(last)->group("Running");
     app.add_flag("--quiet,-q", typed.quiet, "do not print the records sent and received")->group("Running");
     app.add_flag("--help,-h", typed.help, "show this text")->group("Running");
-    app.footer(kFooter);
+    app.add_flag("--version", typed.version, "show the version")->group("Running");
+    app.footer(kFooter + control::LineCommandsHelp() + kExitStatus);
 }
 
-bool Fail(std::string& error, const std::string& value, const char* option, const char* expected)
-{
-    error = "bad value '" + value + "' for " + option + " (" + expected + ")";
-    return false;
-}
-
-bool ParseSeconds(const std::string& text, bool allowZero, double& seconds)
-{
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    return result.ec == std::errc{} && result.ptr == text.data() + text.size() && std::isfinite(seconds) &&
-           (seconds > 0 || (allowZero && seconds == 0)) && seconds < 1e9;
-}
-
-bool ParseWhole(const std::string& text, long long low, long long high, long long& value)
-{
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    return result.ec == std::errc{} && result.ptr == text.data() + text.size() && value >= low && value <= high;
-}
+using options::BadValue;
+using options::ParseSeconds;
+using options::ParseWhole;
 
 // The setup of every device of the shard, from the scenario's group that holds it.
 std::vector<sim::DeviceSetup> SetupsOf(const std::vector<DeviceIdentity>& devices,
@@ -170,7 +164,7 @@ bool ReadDevices(const Typed& typed, const scenario::Scenario& file, CliOptions&
         sim::DeviceRange range;
         std::string reason;
         if (!sim::ParseDeviceRange(text, range, reason))
-            return Fail(error, text, "--device", reason.c_str());
+            return BadValue(error, text, "--device", reason.c_str());
         ranges.push_back(range);
     }
     // With the control API, devices may come later, by POST /devices.
@@ -184,7 +178,7 @@ bool ReadDevices(const Typed& typed, const scenario::Scenario& file, CliOptions&
     std::size_t count = 1;
     std::string reason;
     if (!sim::ParseShard(typed.shard, index, count, reason))
-        return Fail(error, typed.shard, "--shard", reason.c_str());
+        return BadValue(error, typed.shard, "--shard", reason.c_str());
     const std::size_t total = sim::CountDevices(ranges);
     if (total / count > sim::kMaxDevicesPerProcess) {
         error = std::to_string(total) + " devices in " + std::to_string(count) +
@@ -225,7 +219,7 @@ bool ReadControl(const Typed& typed, CliOptions& options, std::string& error)
     in_addr address{};
     if (colon == std::string::npos || ::inet_pton(AF_INET, typed.control.substr(0, colon).c_str(), &address) != 1 ||
         !ParseWhole(typed.control.substr(colon + 1), 0, 65535, port))
-        return Fail(error, typed.control, "--control", "ADDRESS:PORT, an IPv4 address and a port from 0 to 65535");
+        return BadValue(error, typed.control, "--control", "ADDRESS:PORT, an IPv4 address and a port from 0 to 65535");
     options.controlAddress = typed.control.substr(0, colon);
     options.controlPort = static_cast<unsigned>(port);
     options.controlToken = typed.controlToken;
@@ -244,24 +238,24 @@ bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
     double seconds = 0;
     float temperature = 0;
     if (typed.server.empty())
-        return Fail(error, typed.server, "--server", "a host name or IPv4 address");
+        return BadValue(error, typed.server, "--server", "a host name or IPv4 address");
     options.server = typed.server;
     if (!ParseWhole(typed.port, 1, 65535, number))
-        return Fail(error, typed.port, "--port", "1 to 65535");
+        return BadValue(error, typed.port, "--port", "1 to 65535");
     options.port = static_cast<unsigned>(number);
     for (const std::string& source : typed.sources) {
         in_addr address{};
         if (::inet_pton(AF_INET, source.c_str(), &address) != 1)
-            return Fail(error, source, "--source", "an IPv4 address of this machine");
+            return BadValue(error, source, "--source", "an IPv4 address of this machine");
     }
     options.sources = typed.sources;
     if (!ParseFloat(typed.temperature, temperature) || !IsTemperatureInRange(temperature))
-        return Fail(error, typed.temperature, "--temperature", "a number from -30 to 150");
+        return BadValue(error, typed.temperature, "--temperature", "a number from -30 to 150");
     options.plant.temperatureText = typed.temperature;
     if (!sim::ParseStepMode(typed.step, options.plant.stepMode))
-        return Fail(error, typed.step, "--step", "none, up, up-fast, down or down-fast");
+        return BadValue(error, typed.step, "--step", "none, up, up-fast, down or down-fast");
     if (!typed.reports.empty() && !ParseWhole(typed.reports, 1, INT64_MAX, number))
-        return Fail(error, typed.reports, "--reports", "a whole number from 1");
+        return BadValue(error, typed.reports, "--reports", "a whole number from 1");
     options.plant.policy.reportLimit = typed.reports.empty() ? 0 : static_cast<uint64_t>(number);
     const std::pair<const std::string*, sim::Nanos*> durations[] = {
         {&typed.duration, &options.plant.duration}, {&typed.reconnect, &options.plant.policy.reconnect}};
@@ -269,17 +263,17 @@ bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
         if (text->empty())
             continue;
         if (!ParseSeconds(*text, false, seconds))
-            return Fail(error, *text, text == &typed.duration ? "--duration" : "--reconnect", "a number of seconds above 0");
+            return BadValue(error, *text, text == &typed.duration ? "--duration" : "--reconnect", "a number of seconds above 0");
         *target = sim::Seconds(seconds);
     }
     if (!typed.rampUp.empty() && !ParseSeconds(typed.rampUp, true, seconds))
-        return Fail(error, typed.rampUp, "--ramp-up", "a number of seconds, 0 or more");
+        return BadValue(error, typed.rampUp, "--ramp-up", "a number of seconds, 0 or more");
     options.plant.rampUp = typed.rampUp.empty() ? sim::Nanos(0) : sim::Seconds(seconds);
     unsigned long long seed = 0;
     if (!typed.seed.empty()) {
         const auto result = std::from_chars(typed.seed.data(), typed.seed.data() + typed.seed.size(), seed);
         if (result.ec != std::errc{} || result.ptr != typed.seed.data() + typed.seed.size())
-            return Fail(error, typed.seed, "--seed", "a whole number from 0 to 18446744073709551615");
+            return BadValue(error, typed.seed, "--seed", "a whole number from 0 to 18446744073709551615");
         options.seed = seed;
     }
     options.logJson = typed.logJson;
@@ -298,18 +292,12 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     Typed typed;
     CLI::App app(kDescription, "mimicbox-cli");
     Describe(app, typed);
-    std::vector<std::string> args(argv, argv + argc);
-    std::reverse(args.begin(), args.end());
-    try {
-        app.parse(args);
-    } catch (const CLI::ParseError& failure) {
-        error = report::UsageErrorText(failure, app);
+    if (!options::ParseArguments(app, argc, argv, error))
         return false;
-    }
-    if (typed.help) {
-        options.help = true;
+    options.help = typed.help;
+    options.version = typed.version;
+    if (typed.help || typed.version)
         return true;
-    }
     scenario::Scenario file;
     if (!typed.scenario.empty()) {
         if (!scenario::LoadScenario(typed.scenario, file, error))
@@ -324,7 +312,7 @@ std::string CliUsage()
     Typed typed;
     CLI::App app(kDescription, "mimicbox-cli");
     Describe(app, typed);
-    return app.help();
+    return options::Usage(app);
 }
 
 }  // namespace mimicbox::cli

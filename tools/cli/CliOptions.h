@@ -26,6 +26,7 @@ struct CliOptions {
     std::string controlToken;
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 // Reads the arguments after the program name, and the scenario file that --scenario names. On a

@@ -55,15 +55,17 @@ bool ReadSources(asio::io_context& context, const std::vector<std::string>& text
     return true;
 }
 
-// 3 when an expectation failed; else 1 when a device gave up and no expectation judges its
-// connection; else 0.
+// 3 when an expectation failed; else 1 when a device gave up or never connected and no expectation
+// judges its connection (a device the control API removed is none of the run's business); else 0.
 int ExitStatus(const sim::Summary& summary, const sim::Verdict& verdict, const std::vector<sim::VerdictResult>& results)
 {
     if (std::any_of(results.begin(), results.end(), [](const sim::VerdictResult& result) { return !result.passed; }))
         return 3;
-    for (std::size_t i = 0; i < summary.Devices().size(); ++i)
-        if (summary.Devices()[i].gaveUp && !verdict.CoversConnection(i))
+    for (std::size_t i = 0; i < summary.Devices().size(); ++i) {
+        const sim::DeviceStats& stats = summary.Devices()[i];
+        if ((stats.gaveUp || stats.connects == 0) && !stats.removed && !verdict.CoversConnection(i))
             return 1;
+    }
     return 0;
 }
 
@@ -164,6 +166,10 @@ int main(int argc, char* argv[])
         return UsageError(error);
     if (options.help) {
         std::fputs(cli::CliUsage().c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("mimicbox-cli %s\n", MIMICBOX_VERSION);
         return 0;
     }
     return Run(options);

@@ -1,5 +1,6 @@
 #include "tools/control/LineCommands.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <vector>
 
@@ -7,9 +8,29 @@ namespace mimicbox::control {
 
 namespace {
 
-constexpr const char* kUsage =
-    "commands: list, set DEVICE TEMPERATURE, switch DEVICE on|off|toggle, drop DEVICE, fault DEVICE KIND, "
-    "add MODEL:SERIALS, remove DEVICE, q";
+struct Command {
+    const char* syntax;
+    const char* help;
+};
+
+constexpr Command kCommands[] = {
+    {"list", "list the devices"},
+    {"set DEVICE TEMPERATURE", "set a Thermo-Box's temperature (set thermo:3 42.5)"},
+    {"switch DEVICE on|off|toggle", "set a Relay-Box's switch"},
+    {"drop DEVICE", "close the device's connection; it stays away"},
+    {"fault DEVICE KIND", "break the device's next report (fault thermo:1 garbage)"},
+    {"add MODEL:SERIALS", "add devices to the running plant (add thermo:7-9)"},
+    {"remove DEVICE", "close the device's connection and take it out of the plant"},
+    {"q", "stop the run, as Ctrl-C does"},
+};
+
+std::string Usage()
+{
+    std::string usage = "commands:";
+    for (const Command& command : kCommands)
+        usage += std::string(usage.size() > 9 ? ", " : " ") + command.syntax;
+    return usage;
+}
 
 std::vector<std::string> Words(std::string_view line)
 {
@@ -78,10 +99,21 @@ bool LineToRequest(std::string_view line, Request& request, std::string& error)
     } else if (verb == "fault" && words.size() == 3) {
         request = {"POST", path + "/fault", nlohmann::json{{"kind", words[2]}}.dump()};
     } else {
-        error = kUsage;
+        error = Usage();
         return false;
     }
     return true;
+}
+
+std::string LineCommandsHelp()
+{
+    std::string help = "Commands typed while it runs, on a terminal:\n";
+    for (const Command& command : kCommands) {
+        std::string line = std::string("  ") + command.syntax;
+        line.resize(std::max<std::size_t>(line.size() + 2, 32), ' ');
+        help += line + command.help + "\n";
+    }
+    return help;
 }
 
 std::string ResponseText(const Request& request, Response response)

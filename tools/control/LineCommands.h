@@ -13,6 +13,9 @@ namespace mimicbox::control {
 // The request a line stands for. False with a usage text for a line that is none of the commands.
 bool LineToRequest(std::string_view line, Request& request, std::string& error);
 
+// The commands with a line of help each, for --help.
+std::string LineCommandsHelp();
+
 // The answer as a terminal shows it: one line per device for a list, the error alone for a failure,
 // "ok" otherwise.
 std::string ResponseText(const Request& request, Response response);

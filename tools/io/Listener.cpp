@@ -82,6 +82,13 @@ bool Listener::Listen(const std::string& address, unsigned port, std::string& er
     return true;
 }
 
+unsigned Listener::Port() const
+{
+    std::error_code error;
+    const asio::ip::tcp::endpoint endpoint = state_->acceptor.local_endpoint(error);
+    return error ? 0 : endpoint.port();
+}
+
 void Listener::Close()
 {
     state_->closed = true;

@@ -19,8 +19,10 @@ public:
     Listener(asio::io_context& context, OnAccept onAccept, OnTrouble onTrouble);
     ~Listener();
 
-    // False with a message when the address cannot be listened on.
+    // False with a message when the address cannot be listened on. Port 0 picks a free one.
     bool Listen(const std::string& address, unsigned port, std::string& error);
+    // The port listened on, once listening.
+    unsigned Port() const;
     void Close();
 
 private:

@@ -30,6 +30,8 @@ std::string DeviceSummaryLine(const sim::DeviceStats& stats)
         line += LatenessText(stats.lateness, stats.missed);
     if (stats.gaveUp)
         line += ", connection failed";
+    else if (stats.connects == 0 && !stats.removed)
+        line += ", never connected";
     return line;
 }
 

@@ -71,8 +71,9 @@ bool ParseCsvTable(std::string_view text, std::vector<sim::TablePoint>& points, 
 bool ReadCsvTable(const std::string& path, std::vector<sim::TablePoint>& points, std::string& error)
 {
     std::string text;
-    if (!ReadTextFile(path, text)) {
-        error = "cannot read " + path;
+    std::string why;
+    if (!ReadTextFile(path, text, why)) {
+        error = "cannot read " + path + ": " + why;
         return false;
     }
     if (!ParseCsvTable(text, points, error)) {

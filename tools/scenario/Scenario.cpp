@@ -664,8 +664,9 @@ bool ParseLiveDevice(std::string_view text, DeviceGroup& group, std::string& err
 bool LoadScenario(const std::string& path, Scenario& scenario, std::string& error)
 {
     std::string text;
-    if (!ReadTextFile(path, text)) {
-        error = "cannot read the scenario " + path;
+    std::string why;
+    if (!ReadTextFile(path, text, why)) {
+        error = "cannot read the scenario " + path + ": " + why;
         return false;
     }
     const std::filesystem::path directory = std::filesystem::path(path).parent_path();

@@ -8,6 +8,7 @@
 #include "link/Record.h"
 #include "tools/report/RecordDecoder.h"
 #include "tools/report/Text.h"
+#include "tools/sim/Device.h"
 
 namespace mimicbox::server {
 
@@ -36,7 +37,7 @@ bool DeviceServer::Listen(std::string& error)
         statsTimer_ = scheduler_.CreateTimer([this] { OnStatsTimer(); });
         statsTimer_->Start(start_ + std::chrono::seconds(1));
     }
-    Print(out_, "", "listening on " + options_.listen + ":" + std::to_string(options_.port));
+    Print(out_, "", "listening on " + options_.listen + ":" + std::to_string(listener_.Port()));
     return true;
 }
 
@@ -76,7 +77,7 @@ void DeviceServer::OnOverflow(io::ServerSession& session, std::size_t dropped)
 void DeviceServer::OnClosed(io::ServerSession& session, std::string_view reason)
 {
     if (!options_.quiet)
-        Print(out_, session.Peer(), std::string(reason));
+        Print(out_, session.Peer(), DeviceLabel(session) + " " + std::string(reason));
     stats_.Forget(&session);
     sessions_.erase(&session);
 }
@@ -109,7 +110,7 @@ void DeviceServer::List()
         const char* model = ModelName(session->deviceType);
         std::fprintf(out_, "%s %s %d\n", session->Peer().c_str(), model ? model : "unknown device", session->serial);
     }
-    std::fprintf(out_, "%zu devices connected\n", sessions_.size());
+    std::fprintf(out_, "%s connected\n", report::Count(sessions_.size(), "device").c_str());
 }
 
 int DeviceServer::Toggle(int32_t serial)
@@ -132,7 +133,7 @@ int DeviceServer::Toggle(int32_t serial)
     }
     // A device that lets toggles pile up unread is not listening; it is let go.
     for (io::ServerSession* session : stuck) {
-        Print(out_, session->Peer(), "does not read; closed");
+        Print(out_, session->Peer(), DeviceLabel(*session) + " does not read; closed");
         session->Close();
         stats_.Forget(session);
         sessions_.erase(session);
@@ -168,6 +169,11 @@ void DeviceServer::OnStatsTimer()
     ++statsTick_;
     Print(out_, "", "stats: " + stats_.Line(sessions_.size(), std::chrono::seconds(1)));
     statsTimer_->Start(start_ + std::chrono::seconds(statsTick_ + 1));
+}
+
+std::string DeviceServer::DeviceLabel(const io::ServerSession& session)
+{
+    return session.deviceType == 0 ? "unknown device" : sim::DeviceName({session.deviceType, session.serial});
 }
 
 void DeviceServer::Print(std::FILE* stream, const std::string& peer, const std::string& text)

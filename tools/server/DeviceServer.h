@@ -43,6 +43,8 @@ public:
 private:
     void OnAccepted(asio::ip::tcp::socket socket);
     void Print(std::FILE* stream, const std::string& peer, const std::string& text);
+    // "relay:1001", as the runner names it, once the device has sent a readable report.
+    static std::string DeviceLabel(const io::ServerSession& session);
     void List();
     void OnToggleTimer();
     void OnStatsTimer();

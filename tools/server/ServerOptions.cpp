@@ -1,11 +1,8 @@
 #include "tools/server/ServerOptions.h"
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
-#include <charconv>
-#include <cmath>
 
-#include "tools/report/UsageError.h"
+#include "tools/options/Arguments.h"
 
 namespace mimicbox::server {
 
@@ -18,13 +15,16 @@ struct Typed {
     bool quiet = false;
     bool stats = false;
     bool help = false;
+    bool version = false;
 };
 
 constexpr const char* kDescription =
-    "A reference device server for trying Mimicbox and for tests: it accepts any number of simulated\n"
-    "devices, prints every record they send, decoded, and flags the records it cannot read.";
+    "A reference device server for trying Mimicbox and for tests: it accepts any number of simulated "
+    "devices, prints every record they send, decoded, and flags the records it cannot read.\n";
 
 constexpr const char* kFooter =
+    "Its first line is 'HH:MM:SS.mmm listening on ADDRESS:PORT', with the port it was given or, for "
+    "--port 0, the one it picked. A closed connection's line names the peer and the device.\n\n"
     "Commands typed while it runs:\n"
     "  t SERIAL    send a switch toggle to the device with that serial number (e.g. t 1005)\n"
     "  t           send a switch toggle to every connected Relay-Box\n"
@@ -37,7 +37,7 @@ void Describe(CLI::App& app, Typed& typed)
     const auto last = CLI::MultiOptionPolicy::TakeLast;
     app.set_help_flag();
     app.add_option("--listen", typed.listen, "IPv4 address to listen on (default 127.0.0.1)")->type_name("ADDRESS")->multi_option_policy(last);
-    app.add_option("--port", typed.port, "TCP port (default 54741)")->type_name("N")->multi_option_policy(last);
+    app.add_option("--port", typed.port, "TCP port (default 54741); 0 picks a free one")->type_name("N")->multi_option_policy(last);
     app.add_option("--toggle-every", typed.toggleEvery, "send a switch toggle to every connected Relay-Box every SECONDS")
         ->type_name("SECONDS")->multi_option_policy(last);
     app.add_flag("--quiet,-q", typed.quiet, "do not print the records received");
@@ -46,13 +46,8 @@ void Describe(CLI::App& app, Typed& typed)
                  "far, and for that second the most connects accepted in one 100 ms and the p99 deviation of the "
                  "report periods");
     app.add_flag("--help,-h", typed.help, "show this text");
+    app.add_flag("--version", typed.version, "show the version");
     app.footer(kFooter);
-}
-
-bool Bad(std::string& error, const std::string& value, const char* option, const char* expected)
-{
-    error = "bad value '" + value + "' for " + option + " (" + expected + ")";
-    return false;
 }
 
 }  // namespace
@@ -62,32 +57,20 @@ bool ParseServerOptions(int argc, const char* const* argv, ServerOptions& option
     Typed typed;
     CLI::App app(kDescription, "mimicbox-server");
     Describe(app, typed);
-    std::vector<std::string> args(argv, argv + argc);
-    std::reverse(args.begin(), args.end());
-    try {
-        app.parse(args);
-    } catch (const CLI::ParseError& failure) {
-        error = report::UsageErrorText(failure, app);
+    if (!options::ParseArguments(app, argc, argv, error))
         return false;
-    }
     options.help = typed.help;
-    if (options.help)
+    options.version = typed.version;
+    if (options.help || options.version)
         return true;
-    unsigned port = 0;
-    const auto portEnd = typed.port.data() + typed.port.size();
-    const auto portResult = std::from_chars(typed.port.data(), portEnd, port);
-    if (portResult.ec != std::errc{} || portResult.ptr != portEnd || port < 1 || port > 65535)
-        return Bad(error, typed.port, "--port", "1 to 65535");
-    if (!typed.toggleEvery.empty()) {
-        double seconds = 0;
-        const auto end = typed.toggleEvery.data() + typed.toggleEvery.size();
-        const auto result = std::from_chars(typed.toggleEvery.data(), end, seconds);
-        if (result.ec != std::errc{} || result.ptr != end || !std::isfinite(seconds) || seconds <= 0 || seconds > 1e9)
-            return Bad(error, typed.toggleEvery, "--toggle-every", "a number of seconds above 0");
-        options.toggleEverySeconds = seconds;
-    }
+    long long port = 0;
+    if (!options::ParseWhole(typed.port, 0, 65535, port))
+        return options::BadValue(error, typed.port, "--port", "0 to 65535");
+    if (!typed.toggleEvery.empty() &&
+        !options::ParseSeconds(typed.toggleEvery, false, options.toggleEverySeconds))
+        return options::BadValue(error, typed.toggleEvery, "--toggle-every", "a number of seconds above 0");
     options.listen = typed.listen;
-    options.port = port;
+    options.port = static_cast<unsigned>(port);
     options.quiet = typed.quiet;
     options.stats = typed.stats;
     return true;
@@ -98,7 +81,7 @@ std::string ServerUsage()
     Typed typed;
     CLI::App app(kDescription, "mimicbox-server");
     Describe(app, typed);
-    return app.help();
+    return options::Usage(app);
 }
 
 }  // namespace mimicbox::server

@@ -26,6 +26,10 @@ int main(int argc, char* argv[])
         std::fputs(server::ServerUsage().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("mimicbox-server %s\n", MIMICBOX_VERSION);
+        return 0;
+    }
     // As many devices as the system lets one process hold; the listener copes when that runs out.
     io::RaiseDescriptorLimit(0, error);
     asio::io_context context(1);

@@ -45,7 +45,13 @@ bool ParseDeviceRange(std::string_view text, DeviceRange& range, std::string& er
         return false;
     }
     range.deviceType = model == MODEL_KEY_RELAY ? TYPE_RELAY : TYPE_THERMO;
-    if (range.deviceType == TYPE_RELAY && last <= SERIAL_COUNT) {
+    // The dialog numbers its Relay-Boxes 1 to 16 and sends 1001 to 1016; a range may use either
+    // numbering, but not both.
+    if (range.deviceType == TYPE_RELAY && first <= SERIAL_COUNT) {
+        if (last > SERIAL_COUNT) {
+            error = "a Relay-Box range lies within 1-16 (the dialog's 1001-1016) or above 16";
+            return false;
+        }
         first += RELAY_SERIAL_OFFSET;
         last += RELAY_SERIAL_OFFSET;
     }

@@ -31,8 +31,9 @@ struct DeviceRange {
 };
 
 // "thermo:3", "relay:1005", "thermo:1-5000", "relay:1001-6000". Serials run from 1 to 2147483647;
-// "relay:N" with N from 1 to 16 (and a range within 1 to 16) means 1000 + N, the dialog's numbering.
-// False with the reason when the text is none of these.
+// "relay:N" with N from 1 to 16 (and a range within 1 to 16) means 1000 + N, the dialog's numbering,
+// so a Relay-Box range that starts within 1 to 16 must end there too. False with the reason when the
+// text is none of these.
 bool ParseDeviceRange(std::string_view text, DeviceRange& range, std::string& error);
 
 // "thermo:3" for one device, "relay:1001-1016" for a range.
