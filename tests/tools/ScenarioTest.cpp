@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "tools/scenario/CsvTable.h"
-#include "tools/scenario/StrayBytes.h"
+#include "tools/scenario/TomlShield.h"
 
 using namespace mimicbox;
 using namespace mimicbox::scenario;
@@ -358,33 +358,34 @@ expect = { connection = "closed", within = 2.5, toggles = { min = 1, max = 3 } }
         EXPECT_THAT(ErrorOf(row.text), HasSubstr(row.expected)) << row.text;
 }
 
-TEST(StrayBytesTest, BytesBeyondAsciiAreFoundOnlyOutsideStringsAndComments)
+TEST_F(ScenarioTest, CharactersBeyondAsciiComeBackAsWrittenAndNeverReachTheParsersTables)
 {
-    struct Row {
-        std::string_view text;
-        bool found;
-        std::size_t line;
-        std::size_t column;
-    };
-    const Row rows[] = {
-        {"a = \"M\xc3\xbcnchen\" # K\xc3\xb6ln\n", false, 0, 0},
-        {"a = 'caf\xc3\xa9'\nb = \"\"\"\n\xc3\xa4 \\\"\"\" \"\"\"\nc = '''\xc3\xb6'''\n", false, 0, 0},
-        {"\xcd\x9a", true, 1, 1},
-        {"a = 1\n# \xc3\xa4\nb\xc3\xa4 = 2\n", true, 3, 2},
-        {"a = \"\xc3\xa4\" \xc3\xa4\n", true, 1, 9},
-        {"a = \"open\n\xc3\xa4", true, 2, 1},
-        {"a = \"\\\"\xc3\xa4\"\n", false, 0, 0},
-    };
-    for (const Row& row : rows) {
-        TextPosition at;
-        EXPECT_EQ(FindStrayByte(row.text, at), row.found) << row.text;
-        if (row.found) {
-            EXPECT_EQ(at.line, row.line) << row.text;
-            EXPECT_EQ(at.column, row.column) << row.text;
-        }
-    }
+    // Strings and comments keep what they hold, and keys and messages show it as written.
     Scenario scenario;
     std::string error;
-    EXPECT_FALSE(ParseScenario("\xcd\x9a", "plant.toml", ".", scenario, error));
-    EXPECT_EQ(error, "plant.toml:1:1: not TOML: a character beyond ASCII outside a string or comment");
+    ASSERT_TRUE(Parse("# K\xc3\xb6ln, 20 \xc2\xb0" "C\n[server] # \xd0\xb9\nhost = \"m\xc3\xbcnchen-\xe2\x80\xaf\xef\xbb\xbf\"\n",
+                      scenario, error))
+        << error;
+    EXPECT_EQ(scenario.host, "m\xc3\xbcnchen-\xe2\x80\xaf\xef\xbb\xbf");
+    EXPECT_EQ(ErrorOf("\"k\xc3\xa4y\" = 1\n"), "plant.toml:1:1: k\xc3\xa4y: unknown key");
+    struct Row {
+        std::string_view text;
+        const char* error;
+    };
+    // Each of these reached undefined behaviour in the parser's white-space table before.
+    const Row rows[] = {
+        {"o=5\"\xef\xbb\xaf", "plant.toml:1:"},
+        {"\"\"\"\\\xd0\xb9", "plant.toml:1:"},
+        {"a = 1 \xd0\xb9\n", "plant.toml:1:7: not TOML"},
+        {"\xcd\x9a", "plant.toml:1:1: not TOML"},
+        {"a = \"\xf3\xb0\x80\x80\"", "plant.toml:1:6: not taken: a character from U+F0000 to U+FFFFF (private use)"},
+        {"a = \"\xc3\x28\"", "plant.toml:1:"},
+    };
+    for (const Row& row : rows)
+        EXPECT_THAT(ErrorOf(std::string(row.text)), ::testing::StartsWith(row.error)) << row.text;
+    std::string shielded;
+    TextPosition at;
+    ASSERT_TRUE(ShieldText("\xd0\xb9\xef\xbb\xbf\xf0\x9f\x98\x80", shielded, at));
+    EXPECT_EQ(shielded.size(), 12u);
+    EXPECT_EQ(UnshieldText(shielded), "\xd0\xb9\xef\xbb\xbf\xf0\x9f\x98\x80");
 }

@@ -9,7 +9,7 @@
 
 #include "core/DeviceModel.h"
 #include "tools/scenario/CsvTable.h"
-#include "tools/scenario/StrayBytes.h"
+#include "tools/scenario/TomlShield.h"
 #include "tools/scenario/TextFile.h"
 
 namespace mimicbox::scenario {
@@ -35,9 +35,10 @@ public:
     }
     bool Fail(const toml::source_region& where, std::string_view key, const std::string& what)
     {
-        error_ = fileName_.empty() ? std::string(key) + ": " + what
-                                   : fileName_ + ":" + std::to_string(where.begin.line) + ":" +
-                                         std::to_string(where.begin.column) + ": " + std::string(key) + ": " + what;
+        const std::string message = std::string(key) + ": " + what;
+        error_ = UnshieldText(fileName_.empty() ? message
+                                                : fileName_ + ":" + std::to_string(where.begin.line) + ":" +
+                                                      std::to_string(where.begin.column) + ": " + message);
         return false;
     }
 
@@ -98,7 +99,7 @@ public:
             return true;
         if (!node->is_string())
             return Fail(*node, Path(where, key), "must be a text in quotes");
-        value = node->as_string()->get();
+        value = UnshieldText(node->as_string()->get());
         return true;
     }
 
@@ -579,17 +580,19 @@ bool ParseScenario(std::string_view text, const std::string& fileName, const std
                    Scenario& scenario, std::string& error)
 {
     scenario = Scenario{};
-    TextPosition stray;
-    if (FindStrayByte(text, stray)) {
-        error = fileName + ":" + std::to_string(stray.line) + ":" + std::to_string(stray.column) +
-                ": not TOML: a character beyond ASCII outside a string or comment";
+    std::string shielded;
+    TextPosition refused;
+    if (!ShieldText(text, shielded, refused)) {
+        error = fileName + ":" + std::to_string(refused.line) + ":" + std::to_string(refused.column) +
+                ": not taken: a character from U+F0000 to U+FFFFF (private use)";
         return false;
     }
-    toml::parse_result result = toml::parse(text, fileName);
+    toml::parse_result result = toml::parse(std::string_view(shielded), fileName);
     if (!result) {
         const toml::parse_error& failure = result.error();
         error = fileName + ":" + std::to_string(failure.source().begin.line) + ":" +
-                std::to_string(failure.source().begin.column) + ": not TOML: " + std::string(failure.description());
+                std::to_string(failure.source().begin.column) +
+                ": not TOML: " + UnshieldText(failure.description());
         return false;
     }
     Reader reader(fileName, directory, error);
@@ -601,15 +604,16 @@ namespace {
 // The single value of "value = TEXT", when TEXT is one TOML value.
 bool ParseLiveValue(std::string_view text, toml::parse_result& result, std::string& error)
 {
-    TextPosition stray;
-    if (FindStrayByte(text, stray)) {
-        error = "a character beyond ASCII outside a string";
+    std::string shielded;
+    TextPosition refused;
+    if (!ShieldText(text, shielded, refused)) {
+        error = "a character from U+F0000 to U+FFFFF (private use) is not taken";
         return false;
     }
-    const std::string document = "value = " + std::string(text) + "\n";
+    const std::string document = "value = " + shielded + "\n";
     result = toml::parse(std::string_view(document), std::string_view("control"));
     if (!result) {
-        error = "not a table of the scenario schema: " + std::string(result.error().description());
+        error = "not a table of the scenario schema: " + UnshieldText(result.error().description());
         return false;
     }
     return true;
