@@ -17,6 +17,25 @@ using ::testing::HasSubstr;
 
 namespace {
 
+// Files as the test hands them over: answered when the test says, as the worker would, later.
+class FakeFiles : public FileSource {
+public:
+    void Read(const std::string& folder, const std::string& name, Done done) override
+    {
+        asked.push_back(folder + "/" + name);
+        pending.push_back(std::move(done));
+    }
+    void Answer(bool ok, const std::string& text, const std::string& error = "")
+    {
+        Done done = std::move(pending.front());
+        pending.erase(pending.begin());
+        done(ok, text, error);
+    }
+
+    std::vector<std::string> asked;
+    std::vector<Done> pending;
+};
+
 class ControllerTest : public ::testing::Test {
 protected:
     ControllerTest()
@@ -25,18 +44,31 @@ protected:
         config_.seed = 5;
         summary_ = std::make_unique<sim::Summary>(config_.devices);
         plant_ = std::make_unique<sim::Plant>(config_, scheduler_, network_, sinks_);
-        controller_ = std::make_unique<Controller>(*plant_, *summary_, metrics_, [this] { stopped_ = true; });
+        controller_ = std::make_unique<Controller>(
+            PlantAccess{*plant_, *summary_, metrics_, scheduler_, files_, &feed_}, [this] { stopped_ = true; },
+            ControllerOptions{sim::kMaxDevicesPerProcess, "/data", 3});
         sinks_.Add(*summary_);
         sinks_.Add(metrics_);
         sinks_.Add(*controller_);
+        sinks_.Add(feed_);
         plant_->Start({});
         scheduler_.Advance(1ms);
     }
+    // Sends the request; the answer it has got so far (status 0 when none yet).
+    std::shared_ptr<Response> Send(const std::string& method, const std::string& path, const std::string& body = "")
+    {
+        auto answer = std::make_shared<Response>(0, "");
+        controller_->Dispatch({method, path, body}, [answer](Response response) {
+            Render(response);
+            *answer = std::move(response);
+        });
+        return answer;
+    }
     Response Call(const std::string& method, const std::string& path, const std::string& body = "")
     {
-        Response response = controller_->Handle({method, path, body});
-        Render(response);
-        return response;
+        const auto answer = Send(method, path, body);
+        EXPECT_NE(answer->status, 0) << method << " " << path << " is not answered";
+        return *answer;
     }
     nlohmann::json Json(const std::string& method, const std::string& path, const std::string& body = "")
     {
@@ -47,6 +79,8 @@ protected:
 
     sim::PlantConfig config_;
     mimicbox::testing::ManualScheduler scheduler_;
+    FakeFiles files_;
+    EventFeed feed_{1000, scheduler_.Now()};
     mimicbox::testing::FakeNetwork network_{scheduler_};
     report::FanOut sinks_;
     Metrics metrics_;
@@ -78,7 +112,8 @@ TEST_F(ControllerTest, DevicesShowTheirStateAndLastReport)
 TEST_F(ControllerTest, AListIsWrittenLaterFromASnapshotOfTheMomentAsked)
 {
     // The HTTP thread writes the list while the loop runs on, so it must not read the plant then.
-    Response list = controller_->Handle({"GET", "/devices", ""});
+    Response list;
+    controller_->Dispatch({"GET", "/devices", ""}, [&](Response response) { list = std::move(response); });
     EXPECT_TRUE(list.body.empty());
     Json("PUT", "/devices/thermo:3/temperature", R"({"value": 42.5})");
     Json("DELETE", "/devices/relay:1005");
@@ -99,8 +134,10 @@ TEST_F(ControllerTest, ChangesTakeEffectInTheNextReport)
 
     Json("PUT", "/devices/thermo:3/profile", R"({"kind": "ramp", "rate": 1, "to": 43.5})");
     EXPECT_EQ(Json("GET", "/devices/thermo:3")["profile"], "ramp");
-    Json("POST", "/devices/thermo:3/fault", R"({"kind": "out-of-range", "value": 999})");
+    const auto fault = Send("POST", "/devices/thermo:3/fault", R"({"kind": "out-of-range", "value": 999})");
+    EXPECT_EQ(fault->status, 0);  // answered once it has fired
     scheduler_.Advance(1500ms);
+    EXPECT_EQ(fault->status, 200);
     EXPECT_THAT(Json("GET", "/devices/thermo:3")["last_record"].get<std::string>(), ::testing::EndsWith(", 999.000000;"));
     scheduler_.Advance(1500ms);
     EXPECT_THAT(Json("GET", "/devices/thermo:3")["last_record"].get<std::string>(), ::testing::EndsWith(", 43.500000;"));
@@ -136,9 +173,11 @@ TEST_F(ControllerTest, BadRequestsChangeNothingAndSayWhy)
         {"GET", "/devices/thermo:99", "", 404, "no such device: thermo:99"},
         {"GET", "/devices/pump:1", "", 404, "no such device: 'pump:1'"},
         {"GET", "/devices/thermo:1-4", "", 404, "no such device"},
-        {"DELETE", "/metrics", "", 405, "DELETE is not allowed on /metrics"},
+        {"DELETE", "/metrics", "", 405, "DELETE is not allowed on /metrics; use GET"},
         {"POST", "/devices/thermo:3/temperature", "{\"value\": 1}", 405, "use PUT"},
-        {"PUT", "/devices/thermo:3/temperature", "{\"value\": ", 400, "the body is no JSON object"},
+        {"PUT", "/devices/thermo:3/temperature", "{\"value\": ", 400, "the body is no JSON (at byte 11)"},
+        {"PUT", "/devices/thermo:3/temperature", "{\"value\": 1e309}", 400, "a number in the body is out of range"},
+        {"GET", "/devices/\xff", "", 404, "no such device: '\xef\xbf\xbd'"},
         {"PUT", "/devices/thermo:3/temperature", "[1]", 400, "the body is no JSON object"},
         {"PUT", "/devices/thermo:3/temperature", "{\"value\": 151}", 400, "value: must lie from -30 to 150"},
         {"PUT", "/devices/thermo:3/temperature", "{\"value\": \"hot\"}", 400, "value: a number"},
@@ -153,8 +192,13 @@ TEST_F(ControllerTest, BadRequestsChangeNothingAndSayWhy)
         {"POST", "/devices/thermo:3/silence", "{}", 400, "duration: seconds above 0"},
         {"POST", "/devices/thermo:3/reset", "{\"now\": true}", 400, "unknown field 'now'"},
         {"DELETE", "/devices/thermo:99", "", 404, "no such device: thermo:99"},
-        {"DELETE", "/devices", "", 405, "DELETE is not allowed on /devices"},
-        {"PUT", "/devices/thermo:3", "", 405, "PUT is not allowed on a device"},
+        {"DELETE", "/devices", "", 405, "DELETE is not allowed on /devices; use GET, POST"},
+        {"PUT", "/devices/thermo:3", "", 405, "use GET, DELETE"},
+        {"PUT", "/devices/thermo:3/profile", R"({"kind": "csv", "file": "a.csv", "rows": [[0, 1]]})", 400, "give one of"},
+        {"PUT", "/devices/thermo:3/profile", R"({"kind": "csv", "rows": [[0, 1], [0, 2]]})", 400,
+         "profile.rows[2]: seconds must start from 0 or later and rise"},
+        {"PUT", "/devices/thermo:3/profile", R"({"kind": "csv", "rows": [[0]]})", 400, "must be two numbers"},
+        {"PUT", "/devices/thermo:3/profile", R"({"kind": "csv", "csv": "0,1\nx"})", 400, "line 2: not two numbers"},
         {"POST", "/devices", R"({"model": "thermo", "serial": 3})", 409, "thermo:3 is in the plant already"},
         // All or none: thermo:9 is not added either.
         {"POST", "/devices", R"([{"model": "thermo", "serial": 9}, {"model": "relay", "serials": "1004-1006"}])", 409,
@@ -218,4 +262,89 @@ TEST_F(ControllerTest, MetricsCountReportsCommandsAndLateness)
     EXPECT_THAT(response.body, HasSubstr("mimicbox_report_lateness_seconds_bucket{le=\"0.0001\"} 8\n"));
     EXPECT_THAT(response.body, HasSubstr("mimicbox_report_lateness_seconds_count 8\n"));
     EXPECT_THAT(response.body, HasSubstr("# TYPE mimicbox_report_lateness_seconds histogram\n"));
+}
+
+TEST_F(ControllerTest, ALiveFaultIsAnsweredWhenItFiresAndTheEventStreamSaysSoToo)
+{
+    const auto first = Send("POST", "/devices/relay:1005/fault", R"({"kind": "garbage", "bytes": 4})");
+    const auto second = Send("POST", "/devices/relay:1005/fault", R"({"kind": "double-nul"})");
+    EXPECT_EQ(Json("GET", "/devices/relay:1005")["faults_waiting"], 2);
+    scheduler_.Advance(500ms);
+    ASSERT_EQ(first->status, 200);
+    EXPECT_EQ(second->status, 0);
+    const nlohmann::json fired = nlohmann::json::parse(first->body);
+    EXPECT_EQ(fired["fired"], true);
+    EXPECT_EQ(fired["fault"], "garbage");
+    EXPECT_EQ(fired["event"]["event"], "sent");
+    EXPECT_EQ(fired["event"]["live_fault"], fired["id"]);
+    EXPECT_EQ(fired["event"]["t"], 0.501);
+    // The next report takes the second.
+    scheduler_.Advance(500ms);
+    ASSERT_EQ(second->status, 200);
+    EXPECT_EQ(nlohmann::json::parse(second->body)["fault"], "double-nul");
+    const auto lines = feed_.Take(0, 100);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const auto& line) { return line.second.find("\"live_fault\"") != std::string::npos; }),
+              2);
+}
+
+TEST_F(ControllerTest, ALiveFaultThatCannotFireYetIsAnsweredAcceptedAndWaitingOnesAreBounded)
+{
+    Json("POST", "/devices/thermo:3/silence", R"({"duration": 60})");
+    const auto waiting = Send("POST", "/devices/thermo:3/fault", R"({"kind": "split"})");
+    Send("POST", "/devices/thermo:3/fault", R"({"kind": "split"})");
+    Send("POST", "/devices/thermo:3/fault", R"({"kind": "split"})");
+    EXPECT_EQ(Call("POST", "/devices/thermo:3/fault", R"({"kind": "split"})").status, 429);
+    scheduler_.Advance(10s);
+    ASSERT_EQ(waiting->status, 202);
+    EXPECT_EQ(nlohmann::json::parse(waiting->body)["fired"], false);
+    // What still waits when the run ends is answered then.
+    const auto late = Send("POST", "/devices/relay:1005/fault", R"({"kind": "split"})");
+    plant_->Stop();
+    controller_->EndRun();
+    EXPECT_EQ(late->status, 202);
+    EXPECT_THAT(late->body, HasSubstr("the run ended before it fired"));
+}
+
+TEST_F(ControllerTest, ACsvTableComesInlineOrFromTheDataFolderAwayFromTheLoop)
+{
+    Json("PUT", "/devices/thermo:3/profile", R"({"kind": "csv", "rows": [[0, 20.0], [60, 35.5]]})");
+    EXPECT_EQ(Json("GET", "/devices/thermo:3")["profile"], "csv");
+    Json("PUT", "/devices/thermo:3/profile", R"({"kind": "csv", "csv": "seconds,value\n0,21.5\n"})");
+    scheduler_.Advance(1500ms);
+    EXPECT_THAT(Json("GET", "/devices/thermo:3")["last_record"].get<std::string>(), ::testing::EndsWith(", 21.500000;"));
+
+    // The file is read by the file source, and the answer waits for it.
+    const auto fromFile = Send("PUT", "/devices/thermo:3/profile", R"({"kind": "csv", "file": "kiln.csv"})");
+    EXPECT_EQ(fromFile->status, 0);
+    ASSERT_EQ(files_.asked, std::vector<std::string>{"/data/kiln.csv"});
+    files_.Answer(true, "0,99.5\n");
+    ASSERT_EQ(fromFile->status, 200) << fromFile->body;
+    scheduler_.Advance(1500ms);
+    EXPECT_THAT(Json("GET", "/devices/thermo:3")["last_record"].get<std::string>(), ::testing::EndsWith(", 99.500000;"));
+
+    const auto unreadable = Send("PUT", "/devices/thermo:3/profile", R"({"kind": "csv", "file": "/etc/passwd"})");
+    files_.Answer(false, "", "cannot read /etc/passwd: it lies outside the data folder");
+    EXPECT_EQ(unreadable->status, 400);
+    EXPECT_THAT(unreadable->body, HasSubstr("outside the data folder"));
+    const auto malformed = Send("PUT", "/devices/thermo:3/profile", R"({"kind": "csv", "file": "bad.csv"})");
+    files_.Answer(true, "0,1\n0,2\n");
+    EXPECT_THAT(malformed->body, HasSubstr("bad.csv: line 2"));
+    // A device removed while its file was read is not changed.
+    const auto gone = Send("PUT", "/devices/thermo:3/profile", R"({"kind": "csv", "file": "kiln.csv"})");
+    Json("DELETE", "/devices/thermo:3");
+    files_.Answer(true, "0,50\n");
+    EXPECT_EQ(gone->status, 404);
+}
+
+TEST_F(ControllerTest, RoutesListThemselvesAndAWrongMethodNamesTheAllowedOnes)
+{
+    const nlohmann::json routes = Json("GET", "/api");
+    EXPECT_GE(routes.size(), 15u);
+    EXPECT_EQ(routes[0]["method"], "GET");
+    EXPECT_EQ(routes[0]["path"], "/devices");
+    const Response refused = Call("PATCH", "/devices/thermo:3/switch");
+    EXPECT_EQ(refused.status, 405);
+    ASSERT_EQ(refused.headers.size(), 1u);
+    EXPECT_EQ(refused.headers[0], std::make_pair(std::string("Allow"), std::string("PUT")));
 }

@@ -1,11 +1,11 @@
 // The event feed between the loop and the HTTP threads: numbering, the window it keeps, and lines
 // made from copies, after the texts the loop's events pointed to are gone.
 #include "tools/control/EventFeed.h"
+#include "tools/control/EventStream.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <thread>
 
 using namespace mimicbox;
 using namespace std::chrono_literals;
@@ -32,33 +32,58 @@ TEST(EventFeedTest, KeepsTheNewestEventsAsLinesOfTheirOwn)
     for (int32_t serial = 1; serial <= 5; ++serial)
         Send(feed, serial, "report " + std::to_string(serial));
     EXPECT_EQ(feed.Next(), 5u);
-    const auto lines = feed.From(0, 0ms);  // 0 and 1 are gone: the oldest kept come
+    const auto lines = feed.Take(0, 100);  // 0 and 1 are gone: the oldest kept come
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].first, 2u);
     EXPECT_THAT(lines[0].second, HasSubstr(R"("device":"thermo:3")"));
     EXPECT_THAT(lines[0].second, HasSubstr(R"("record":"report 3")"));
     EXPECT_THAT(lines[0].second, HasSubstr(R"("t":1.5)"));
-    EXPECT_EQ(feed.From(4, 0ms).size(), 1u);
-    EXPECT_TRUE(feed.From(5, 0ms).empty());
+    EXPECT_EQ(feed.Take(4, 100).size(), 1u);
+    EXPECT_EQ(feed.Take(2, 2).size(), 2u);
+    EXPECT_TRUE(feed.Take(5, 100).empty());
 }
 
-TEST(EventFeedTest, AWaitingReaderWakesForANewEventAndForTheClose)
+TEST(EventFeedTest, AWaiterWakesOnceForTheNextEventAndForTheClose)
 {
     control::EventFeed feed(10, sim::Instant{});
-    std::thread loop([&] {
-        std::this_thread::sleep_for(20ms);
-        Send(feed, 1, "first");
-    });
-    const auto lines = feed.From(0, 10s);
-    loop.join();
-    ASSERT_EQ(lines.size(), 1u);
-    std::thread closer([&] {
-        std::this_thread::sleep_for(20ms);
-        feed.Close();
-    });
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(feed.From(1, 10s).empty());
-    closer.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    int wakes = 0;
+    EXPECT_TRUE(feed.WaitFor(0, [&] { ++wakes; }));
+    Send(feed, 1, "first");
+    Send(feed, 1, "second");
+    EXPECT_EQ(wakes, 1);
+    // An event is there already: nothing to wait for.
+    EXPECT_FALSE(feed.WaitFor(1, [&] { ++wakes; }));
+    EXPECT_TRUE(feed.WaitFor(2, [&] { ++wakes; }));
+    feed.Close();
+    EXPECT_EQ(wakes, 2);
+    EXPECT_FALSE(feed.WaitFor(2, [&] { ++wakes; }));
     EXPECT_TRUE(feed.Closed());
+}
+
+TEST(EventStreamTest, DeliversEveryEventUpToTheCloseThenEnds)
+{
+    control::EventFeed feed(10, sim::Instant{});
+    control::EventStream stream(feed, 0);
+    std::string text;
+    bool ended = false;
+    int empty = 0;
+    const auto collect = [&](std::string piece, bool last) {
+        text += piece;
+        ended = ended || last;
+        empty += piece.empty() && !last;
+    };
+    stream.Next(collect);  // nothing yet: it waits
+    EXPECT_TRUE(text.empty());
+    Send(feed, 1, "first");
+    EXPECT_EQ(empty, 1);  // woken, to be asked again
+    stream.Next(collect);
+    EXPECT_THAT(text, HasSubstr("id: 0\ndata: {"));
+    // The last events come in before the close and still reach the client, then the end.
+    Send(feed, 2, "second");
+    feed.Close();
+    stream.Next(collect);
+    EXPECT_THAT(text, HasSubstr("id: 1\ndata: {"));
+    EXPECT_FALSE(ended);
+    stream.Next(collect);
+    EXPECT_TRUE(ended);
 }

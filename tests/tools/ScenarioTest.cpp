@@ -146,7 +146,7 @@ TEST_F(ScenarioTest, FaultsNameTheFileLineColumnAndKey)
          "device[1].profile.min: must not lie above max"},
         {"[[device]]\nmodel = \"thermo\"\nserial = 1\nprofile = { kind = \"steps\", mode = \"sideways\" }\n",
          "device[1].profile.mode: must be none"},
-        {"[[device]]\nmodel = \"thermo\"\nserial = 1\nprofile = { kind = \"csv\" }\n", "device[1].profile.file: missing"},
+        {"[[device]]\nmodel = \"thermo\"\nserial = 1\nprofile = { kind = \"csv\" }\n", "device[1].profile.file: give one of file"},
         {"[[device]]\nmodel = \"thermo\"\nserial = 1\nprofile = { kind = \"csv\", file = \"none.csv\" }\n",
          "device[1].profile.file: cannot read"},
         {"[[device]]\nmodel = \"thermo\"\nserials = \"1-3\"\n[[device]]\nmodel = \"thermo\"\nserial = 2\n",

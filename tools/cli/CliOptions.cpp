@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 
 #include "core/NumberText.h"
 #include "tools/control/LineCommands.h"
@@ -38,6 +39,7 @@ struct Typed {
     std::string junit;
     std::string control;
     std::string controlToken;
+    std::string dataDir;
     bool quiet = false;
     bool help = false;
     bool version = false;
@@ -123,6 +125,10 @@ void Describe(CLI::App& app, Typed& typed)
                    "require 'Authorization: Bearer TOKEN' on every control request; needed to serve on any address "
                    "but loopback")
         ->type_name("TOKEN")->multi_option_policy(last)->group("Running");
+    app.add_option("--data-dir", typed.dataDir,
+                   "let the control API read CSV tables of profiles (\"file\") from FOLDER and nowhere else; without "
+                   "it, a table is given inline (\"rows\" or \"csv\")")
+        ->type_name("FOLDER")->multi_option_policy(last)->group("Running");
     app.add_flag("--quiet,-q", typed.quiet, "do not print the records sent and received")->group("Running");
     app.add_flag("--help,-h", typed.help, "show this text")->group("Running");
     app.add_flag("--version", typed.version, "show the version")->group("Running");
@@ -223,6 +229,12 @@ bool ReadControl(const Typed& typed, CliOptions& options, std::string& error)
     options.controlAddress = typed.control.substr(0, colon);
     options.controlPort = static_cast<unsigned>(port);
     options.controlToken = typed.controlToken;
+    if (!typed.dataDir.empty()) {
+        std::error_code failure;
+        if (!std::filesystem::is_directory(typed.dataDir, failure))
+            return BadValue(error, typed.dataDir, "--data-dir", "a folder");
+        options.dataDir = typed.dataDir;
+    }
     // Only this machine may drive the plant without a token.
     const bool loopback = (ntohl(address.s_addr) >> 24) == 127;
     if (!loopback && options.controlToken.empty()) {
@@ -279,6 +291,10 @@ bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
     options.logJson = typed.logJson;
     options.summaryJson = typed.summaryJson;
     options.junit = typed.junit;
+    if (!typed.dataDir.empty() && typed.control.empty()) {
+        error = "--data-dir is for the control API: give --control too";
+        return false;
+    }
     if (!typed.control.empty() && !ReadControl(typed, options, error))
         return false;
     options.quiet = typed.quiet;

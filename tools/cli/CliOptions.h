@@ -24,6 +24,7 @@ struct CliOptions {
     std::string controlAddress;        // the live control API's; empty for none
     unsigned controlPort = 0;          // 0 picks a free one
     std::string controlToken;
+    std::string dataDir;               // where the control API may read CSV files; none when empty
     bool quiet = false;
     bool help = false;
     bool version = false;

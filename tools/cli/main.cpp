@@ -10,12 +10,13 @@
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/OutputFile.h"
 #include "tools/control/Controller.h"
+#include "tools/control/FileWorker.h"
+#include "tools/control/HttpControl.h"
 #include "tools/control/LineCommands.h"
 #include "tools/control/Metrics.h"
 #include "tools/io/AsioConnection.h"
 #include "tools/io/AsioScheduler.h"
 #include "tools/io/DescriptorLimit.h"
-#include "tools/io/HttpControl.h"
 #include "tools/io/LineReader.h"
 #include "tools/io/StopSignals.h"
 #include "tools/report/FanOut.h"
@@ -105,19 +106,24 @@ int Run(cli::CliOptions& options)
     sim::Plant plant(options.plant, scheduler, network, sinks);
     control::Metrics metrics;
     sinks.Add(metrics);
-    control::Controller controller(plant, summary, metrics, [&] { context.stop(); },
-                                   io::DescriptorRoom(kSpareDescriptors + kControlDescriptors, sim::kMaxDevicesPerProcess));
-    sinks.Add(controller);
     // The newest events, for clients of GET /events.
     control::EventFeed feed(65536, scheduler.Now());
-    io::HttpControl http(context, [&](const control::Request& request) { return controller.Handle(request); }, feed,
-                         options.controlToken);
-    if (!options.controlAddress.empty()) {
+    control::FileWorker files(context);
+    const bool serving = !options.controlAddress.empty();
+    control::Controller controller(
+        {plant, summary, metrics, scheduler, files, serving ? &feed : nullptr}, [&] { context.stop(); },
+        {io::DescriptorRoom(kSpareDescriptors + kControlDescriptors, sim::kMaxDevicesPerProcess), options.dataDir});
+    sinks.Add(controller);
+    std::unique_ptr<control::HttpControl> http;
+    if (serving) {
         sinks.Add(feed);
-        if (!http.Listen(options.controlAddress, options.controlPort, error))
+        http = std::make_unique<control::HttpControl>(
+            context, [&](const control::Request& request, control::Reply reply) { controller.Dispatch(request, reply); },
+            options.controlToken);
+        if (!http->Listen(options.controlAddress, options.controlPort, error))
             return UsageError(error);
-        std::printf("control: http://%s:%u\n", options.controlAddress.c_str(), http.Port());
-        http.Start();
+        std::printf("control: http://%s:%u\n", options.controlAddress.c_str(), http->Port());
+        http->Start();
     }
 
     io::StopSignals signals(context, [&] { context.stop(); });
@@ -127,20 +133,36 @@ int Run(cli::CliOptions& options)
         commands = std::make_unique<io::LineReader>(context, STDIN_FILENO, [&](const std::string& line) {
             control::Request request;
             std::string usage;
-            const std::string answer = control::LineToRequest(line, request, usage)
-                                           ? control::ResponseText(request, controller.Handle(request))
-                                           : usage;
-            std::printf("%s\n", answer.c_str());
+            if (!control::LineToRequest(line, request, usage)) {
+                std::printf("%s\n", usage.c_str());
+                return;
+            }
+            const auto print = [request](control::Response response) {
+                std::printf("%s\n", control::ResponseText(request, std::move(response)).c_str());
+            };
+            // Nothing typed may end the runner.
+            try {
+                controller.Dispatch(request, print);
+            } catch (const std::exception& failure) {
+                std::printf("failed: %s\n", failure.what());
+            }
         });
     const sim::Instant start = scheduler.Now();
     plant.Start([&] { context.stop(); });
     context.run();
-    http.Stop();
-    // Close every connection, and give the closes a moment to go out.
+    // Requests not yet taken up are refused from here on; those under way are answered.
+    if (http)
+        http->StopTaking();
+    // Close every connection after the records under way, and give the closes a moment to go out.
     plant.Stop();
+    controller.EndRun();
     signals.Cancel();
     context.restart();
     context.run_for(std::chrono::milliseconds(500));
+    // Event streams get every event up to the end, then end.
+    feed.Close();
+    if (http)
+        http->Stop();
     report::WriteSummary(summary, stdout);
     const std::vector<sim::VerdictResult> results = verdict.Results();
     std::fputs(report::VerdictLines(results).c_str(), stdout);

@@ -1,139 +1,29 @@
 #include "tools/control/Controller.h"
 
 #include <algorithm>
+#include <charconv>
 #include <nlohmann/json.hpp>
 
-#include "tools/control/InlineToml.h"
-#include "tools/scenario/Scenario.h"
+#include "tools/control/EventStream.h"
+#include "tools/control/RequestBodies.h"
+#include "tools/control/http/RequestParser.h"
+#include "tools/scenario/CsvTable.h"
 #include "tools/sim/DeviceRange.h"
 
 namespace mimicbox::control {
 
 namespace {
 
-using nlohmann::ordered_json;
-
-Response Ok(const ordered_json& body) { return {200, body.dump() + "\n", "application/json"}; }
-
-std::vector<std::string> Split(const std::string& path)
+Response Ok(const nlohmann::ordered_json& body)
 {
-    std::vector<std::string> parts;
-    std::size_t start = 1;
-    while (start <= path.size()) {
-        const std::size_t end = std::min(path.find('/', start), path.size());
-        parts.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
-// The body as a JSON object with only the given keys; false with a response to send otherwise.
-bool ReadObject(const std::string& body, std::initializer_list<const char*> keys, nlohmann::json& object, Response& error)
-{
-    object = nlohmann::json::parse(body.empty() ? "{}" : body, nullptr, false);
-    if (object.is_discarded() || !object.is_object()) {
-        error = JsonError(400, "the body is no JSON object");
-        return false;
-    }
-    for (const auto& item : object.items()) {
-        const std::string& key = item.key();
-        if (std::find_if(keys.begin(), keys.end(), [&](const char* known) { return key == known; }) == keys.end()) {
-            error = JsonError(400, "unknown field '" + key + "'");
-            return false;
-        }
-    }
-    return true;
-}
-
-// A JSON object read by the scenario schema itself, as the TOML inline table it stands for.
-template <typename Value, typename Parse>
-bool ReadSchemaObject(const nlohmann::json& object, Parse parse, Value& value, std::string& reason)
-{
-    std::string text;
-    return JsonToInlineToml(object, text, reason) && parse(text, value, reason);
-}
-
-// The body as a profile or fault object of the scenario schema.
-template <typename Value, typename Parse>
-bool ReadTable(const std::string& body, Parse parse, Value& value, Response& error)
-{
-    const nlohmann::json object = nlohmann::json::parse(body, nullptr, false);
-    std::string reason;
-    if (object.is_discarded() || !object.is_object()) {
-        error = JsonError(400, "the body is no JSON object");
-        return false;
-    }
-    if (!ReadSchemaObject(object, parse, value, reason)) {
-        error = JsonError(400, reason);
-        return false;
-    }
-    return true;
-}
-
-bool ReadTemperature(const std::string& body, sim::Action& action, Response& error)
-{
-    nlohmann::json object;
-    if (!ReadObject(body, {"value"}, object, error))
-        return false;
-    if (!object.contains("value") || !object["value"].is_number()) {
-        error = JsonError(400, "value: a number from -30 to 150 is needed");
-        return false;
-    }
-    const double value = object["value"].get<double>();
-    if (!(value >= TEMP_MIN && value <= TEMP_MAX)) {
-        error = JsonError(400, "value: must lie from -30 to 150");
-        return false;
-    }
-    action.kind = sim::ActionKind::kSetTemperature;
-    action.temperature = object["value"].dump();
-    return true;
-}
-
-bool ReadSwitch(const std::string& body, sim::Action& action, Response& error)
-{
-    nlohmann::json object;
-    if (!ReadObject(body, {"state"}, object, error))
-        return false;
-    const std::string state = object.contains("state") && object["state"].is_string() ? object["state"].get<std::string>() : "";
-    if (!sim::ParseSwitchChange(state, action.change)) {
-        error = JsonError(400, "state: must be \"on\", \"off\" or \"toggle\"");
-        return false;
-    }
-    action.kind = sim::ActionKind::kSetSwitch;
-    return true;
-}
-
-// disconnect, reset and reconnect take no body; silence takes its duration.
-bool ReadConnectionAction(const std::string& what, const std::string& body, sim::Action& action, Response& error)
-{
-    nlohmann::json object;
-    const bool silence = what == "silence";
-    if (!ReadObject(body, silence ? std::initializer_list<const char*>{"duration"} : std::initializer_list<const char*>{},
-                    object, error))
-        return false;
-    sim::ParseActionKind(what, action.kind);
-    if (!silence)
-        return true;
-    const bool seconds = object.contains("duration") && object["duration"].is_number();
-    action.seconds = seconds ? object["duration"].get<double>() : 0;
-    if (!(action.seconds > 0 && action.seconds <= 1e9)) {
-        error = JsonError(400, "duration: seconds above 0 are needed");
-        return false;
-    }
-    return true;
+    return {200, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"};
 }
 
 }  // namespace
 
-Response JsonError(int status, const std::string& message)
-{
-    return {status, ordered_json{{"error", message}}.dump() + "\n"};
-}
-
-Controller::Controller(sim::Plant& plant, const sim::Summary& summary, const Metrics& metrics, std::function<void()> stop,
-                       std::size_t capacity)
-    : plant_(plant), summary_(summary), metrics_(metrics), stop_(std::move(stop)), capacity_(capacity),
-      lastRecord_(plant.Size())
+Controller::Controller(PlantAccess access, std::function<void()> stop, ControllerOptions options)
+    : access_(access), plant_(access.plant), stop_(std::move(stop)), options_(std::move(options)),
+      faults_(access.scheduler, access.scheduler.Now()), lastRecord_(plant_.Size()), router_(Table())
 {
 }
 
@@ -143,187 +33,30 @@ void Controller::OnEvent(const sim::Event& event)
         lastRecord_.resize(event.device + 1);
     if (event.kind == sim::EventKind::kSent && event.device < lastRecord_.size())
         lastRecord_[event.device].assign(event.record);
+    faults_.OnEvent(event);
 }
 
-Response Controller::Handle(const Request& request)
-{
-    const std::vector<std::string> parts = Split(request.path);
-    if (request.path == "/metrics" && request.method == "GET")
-        return {200, metrics_.Text(plant_.HeldCount(), plant_.ConnectedCount()), "text/plain; version=0.0.4"};
-    if (request.path == "/stop" && request.method == "POST") {
-        stop_();
-        return Ok({{"stopping", true}});
-    }
-    if (request.path == "/devices" && request.method == "GET")
-        return Devices();
-    if (request.path == "/devices" && request.method == "POST")
-        return AddDevices(request.body);
-    if (parts.size() >= 2 && parts[0] == "devices")
-        return OnDevice(request, parts);
-    if (request.path == "/metrics" || request.path == "/stop" || request.path == "/devices")
-        return JsonError(405, request.method + " is not allowed on " + request.path);
-    return JsonError(404, "no such resource: " + request.path);
-}
-
-Response Controller::Devices() const
-{
-    std::vector<DeviceView> devices;
-    devices.reserve(plant_.HeldCount());
-    for (std::size_t i = 0; i < plant_.Size(); ++i) {
-        if (plant_.Holds(i))
-            devices.push_back(View(i));
-    }
-    return List(std::move(devices), 200);
-}
-
-Response Controller::List(std::vector<DeviceView> devices, int status)
-{
-    Response response(status, "");
-    response.render = [devices = std::make_shared<const std::vector<DeviceView>>(std::move(devices))] {
-        std::string body = "[";
-        for (const DeviceView& device : *devices) {
-            if (body.size() > 1)
-                body += ',';
-            body += DeviceJson(device);
-        }
-        body += "]\n";
-        return body;
-    };
-    return response;
-}
-
-Response Controller::One(std::size_t index) const { return {200, DeviceJson(View(index)) + "\n"}; }
-
-// One [[device]] table of the scenario schema, or an array of them; all are added or none.
-Response Controller::AddDevices(const std::string& body)
-{
-    if (plant_.Ended())
-        return JsonError(503, "the run is ending");
-    const nlohmann::json parsed = nlohmann::json::parse(body, nullptr, false);
-    const bool many = parsed.is_array();
-    if (parsed.is_discarded() || !(parsed.is_object() || (many && !parsed.empty())))
-        return JsonError(400, "the body is no [[device]] table as a JSON object, nor an array of them");
-    std::vector<scenario::DeviceGroup> groups;
-    std::vector<sim::DeviceRange> ranges;
-    for (std::size_t i = 0; i < (many ? parsed.size() : 1); ++i) {
-        const nlohmann::json& table = many ? parsed[i] : parsed;
-        const std::string where = many ? "[" + std::to_string(i) + "] " : "";
-        std::string reason;
-        groups.emplace_back();
-        if (!table.is_object())
-            return JsonError(400, where + "is no JSON object");
-        if (!ReadSchemaObject(table, scenario::ParseLiveDevice, groups.back(), reason))
-            return JsonError(400, where + reason);
-        ranges.push_back(groups.back().range);
-    }
-    Response error;
-    if (!CheckNew(ranges, error))
-        return error;
-    std::vector<DeviceView> added;
-    for (const scenario::DeviceGroup& group : groups) {
-        for (const std::size_t index :
-             plant_.Add(sim::ShardDevices({group.range}, 0, 1), group.setup, group.toggleEvery.value_or(0)))
-            added.push_back(View(index));
-    }
-    return List(std::move(added), 201);
-}
-
-// The ranges do not overlap, the plant holds none of their devices yet, and it has room for them.
-bool Controller::CheckNew(const std::vector<sim::DeviceRange>& ranges, Response& error) const
-{
-    std::string reason;
-    if (!sim::CheckNoOverlap(ranges, reason)) {
-        error = JsonError(400, reason);
-        return false;
-    }
-    const std::size_t count = sim::CountDevices(ranges);
-    if (count > capacity_ - std::min(capacity_, plant_.HeldCount())) {
-        error = JsonError(400, std::to_string(count) + " devices more would make " +
-                               std::to_string(plant_.HeldCount() + count) + "; this process holds at most " +
-                               std::to_string(capacity_));
-        return false;
-    }
-    for (const sim::DeviceRange& range : ranges) {
-        for (int64_t serial = range.first; serial <= range.last; ++serial) {
-            const DeviceIdentity device{range.deviceType, static_cast<int32_t>(serial)};
-            if (plant_.Find(device) != plant_.Size()) {
-                error = JsonError(409, sim::DeviceName(device) + " is in the plant already");
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
-Response Controller::OnDevice(const Request& request, const std::vector<std::string>& parts)
+bool Controller::Find(const std::string& name, std::size_t& index, Reply& reply) const
 {
     sim::DeviceRange range;
     std::string reason;
-    if (!sim::ParseDeviceRange(parts[1], range, reason) || range.first != range.last)
-        return JsonError(404, "no such device: '" + parts[1] + "'");
-    const std::size_t index = plant_.Find({range.deviceType, range.first});
-    if (index == plant_.Size())
-        return JsonError(404, "no such device: " + parts[1]);
-    if (parts.size() == 2 && request.method == "DELETE") {
-        if (plant_.Ended())
-            return JsonError(503, "the run is ending");
-        plant_.Remove(index);
-        return Ok({{"removed", parts[1]}});
+    if (!sim::ParseDeviceRange(name, range, reason) || range.first != range.last) {
+        reply(JsonError(404, "no such device: '" + name + "'"));
+        return false;
     }
-    if (parts.size() == 2) {
-        if (request.method != "GET")
-            return JsonError(405, request.method + " is not allowed on a device");
-        return One(index);
+    index = plant_.Find({range.deviceType, range.first});
+    if (index == plant_.Size()) {
+        reply(JsonError(404, "no such device: " + name));
+        return false;
     }
-    if (parts.size() != 3)
-        return JsonError(404, "no such resource: " + request.path);
-    const std::string& what = parts[2];
-    const bool put = what == "temperature" || what == "profile" || what == "switch";
-    const bool post = what == "disconnect" || what == "reset" || what == "reconnect" || what == "silence" || what == "fault";
-    if (!put && !post)
-        return JsonError(404, "no such resource: " + request.path);
-    if (request.method != (put ? "PUT" : "POST"))
-        return JsonError(405, request.method + " is not allowed on " + what + "; use " + (put ? "PUT" : "POST"));
-    return Act(index, what, request.body);
-}
-
-Response Controller::Act(std::size_t index, const std::string& what, const std::string& body)
-{
-    sim::Session& session = plant_.At(index);
-    const int32_t type = session.GetDevice().Identity().nDeviceType;
-    if (what == "fault") {
-        sim::Fault fault;
-        Response error;
-        if (!ReadTable(body, scenario::ParseLiveFault, fault, error))
-            return error;
-        if (!sim::FaultAppliesTo(fault.kind, type))
-            return JsonError(400, std::string(sim::FaultKindName(fault.kind)) + " needs a Thermo-Box");
-        session.InjectFault(fault);
-        return One(index);
-    }
-    if ((what == "temperature" || what == "profile") && type != TYPE_THERMO)
-        return JsonError(400, "a Relay-Box has no temperature");
-    if (what == "switch" && type != TYPE_RELAY)
-        return JsonError(400, "a Thermo-Box has no switch");
-    sim::Action action;
-    Response error;
-    const bool read = what == "temperature" ? ReadTemperature(body, action, error)
-                      : what == "profile"   ? ReadTable(body, scenario::ParseLiveProfile, action.profile, error)
-                      : what == "switch"    ? ReadSwitch(body, action, error)
-                                            : ReadConnectionAction(what, body, action, error);
-    if (!read)
-        return error;
-    if (what == "profile")
-        action.kind = sim::ActionKind::kSetProfile;
-    session.Apply(action);
-    return One(index);
+    return true;
 }
 
 DeviceView Controller::View(std::size_t index) const
 {
     const sim::Session& session = plant_.At(index);
     const sim::Device& device = session.GetDevice();
-    const sim::DeviceStats& stats = summary_.Devices()[index];
+    const sim::DeviceStats& stats = access_.summary.Devices()[index];
     return {device.Identity(),
             session.Connected(),
             device.Temperature(),
@@ -333,36 +66,248 @@ DeviceView Controller::View(std::size_t index) const
             std::chrono::duration<double>(device.Period()).count(),
             stats.reports,
             stats.commands,
+            session.FaultsWaiting(),
             lastRecord_[index]};
 }
 
-void Render(Response& response)
+Response Controller::One(std::size_t index) const { return {200, DeviceJson(View(index)) + "\n"}; }
+
+void Controller::List(Reply reply) const
 {
-    if (response.render)
-        response.body = response.render();
-    response.render = nullptr;
+    std::vector<DeviceView> devices;
+    devices.reserve(plant_.HeldCount());
+    for (std::size_t i = 0; i < plant_.Size(); ++i) {
+        if (plant_.Holds(i))
+            devices.push_back(View(i));
+    }
+    reply(DeviceList(std::move(devices), 200));
 }
 
-std::string DeviceJson(const DeviceView& device)
+// One [[device]] table of the scenario schema, or an array of them; all are added or none.
+void Controller::Add(const std::string& body, Reply reply)
 {
-    ordered_json json = {
-        {"name", sim::DeviceName(device.identity)},
-        {"model", ModelKey(device.identity.nDeviceType)},
-        {"serial", device.identity.nSerial},
-        {"connected", device.connected},
-    };
-    if (device.identity.nDeviceType == TYPE_THERMO) {
-        json["temperature"] = device.temperature;
-        json["profile"] = sim::ProfileKindName(device.profile);
-    } else {
-        json["switch"] = device.switchState ? "on" : "off";
-        json["obeying"] = device.obeying;
+    if (plant_.Ended()) {
+        reply(JsonError(503, "the run is ending"));
+        return;
     }
-    json["period"] = device.period;
-    json["reports_sent"] = device.reports;
-    json["commands_received"] = device.commands;
-    json["last_record"] = device.lastRecord;
-    return json.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+    std::vector<scenario::DeviceGroup> groups;
+    std::string error;
+    if (!ReadDeviceTables(body, groups, error)) {
+        reply(JsonError(400, error));
+        return;
+    }
+    std::vector<sim::DeviceRange> ranges;
+    for (const scenario::DeviceGroup& group : groups)
+        ranges.push_back(group.range);
+    if (CheckNew(ranges, reply))
+        AddGroups(std::move(groups), 0, std::move(reply));
+}
+
+// Reads the groups' CSV files one after another, away from the loop, then adds them all.
+void Controller::AddGroups(std::vector<scenario::DeviceGroup> groups, std::size_t next, Reply reply)
+{
+    if (next < groups.size()) {
+        sim::Profile profile = groups[next].setup.profile;
+        LoadTable(
+            std::move(profile),
+            [this, groups = std::move(groups), next, reply](sim::Profile loaded) mutable {
+                groups[next].setup.profile = std::move(loaded);
+                AddGroups(std::move(groups), next + 1, std::move(reply));
+            },
+            reply);
+        return;
+    }
+    // The plant may have changed while the files were read.
+    std::vector<sim::DeviceRange> ranges;
+    for (const scenario::DeviceGroup& group : groups)
+        ranges.push_back(group.range);
+    if (plant_.Ended()) {
+        reply(JsonError(503, "the run is ending"));
+        return;
+    }
+    if (!CheckNew(ranges, reply))
+        return;
+    std::vector<DeviceView> added;
+    for (const scenario::DeviceGroup& group : groups) {
+        for (const std::size_t index :
+             plant_.Add(sim::ShardDevices({group.range}, 0, 1), group.setup, group.toggleEvery.value_or(0)))
+            added.push_back(View(index));
+    }
+    reply(DeviceList(std::move(added), 201));
+}
+
+// The ranges do not overlap, the plant holds none of their devices yet, and it has room for them.
+bool Controller::CheckNew(const std::vector<sim::DeviceRange>& ranges, Reply& reply) const
+{
+    std::string reason;
+    if (!sim::CheckNoOverlap(ranges, reason)) {
+        reply(JsonError(400, reason));
+        return false;
+    }
+    const std::size_t count = sim::CountDevices(ranges);
+    const std::size_t capacity = options_.capacity;
+    if (count > capacity - std::min(capacity, plant_.HeldCount())) {
+        reply(JsonError(400, std::to_string(count) + " devices more would make " +
+                                 std::to_string(plant_.HeldCount() + count) + "; this process holds at most " +
+                                 std::to_string(capacity)));
+        return false;
+    }
+    for (const sim::DeviceRange& range : ranges) {
+        for (int64_t serial = range.first; serial <= range.last; ++serial) {
+            const DeviceIdentity device{range.deviceType, static_cast<int32_t>(serial)};
+            if (plant_.Find(device) != plant_.Size()) {
+                reply(JsonError(409, sim::DeviceName(device) + " is in the plant already"));
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void Controller::Remove(const std::string& name, Reply reply)
+{
+    std::size_t index = 0;
+    if (!Find(name, index, reply))
+        return;
+    if (plant_.Ended()) {
+        reply(JsonError(503, "the run is ending"));
+        return;
+    }
+    plant_.Remove(index);
+    reply(Ok({{"removed", name}}));
+}
+
+void Controller::Change(const std::string& name, const std::string& what, const std::string& body, Reply reply)
+{
+    std::size_t index = 0;
+    if (!Find(name, index, reply))
+        return;
+    const int32_t type = plant_.At(index).GetDevice().Identity().nDeviceType;
+    if (what == "temperature" && type != TYPE_THERMO) {
+        reply(JsonError(400, "a Relay-Box has no temperature"));
+        return;
+    }
+    if (what == "switch" && type != TYPE_RELAY) {
+        reply(JsonError(400, "a Thermo-Box has no switch"));
+        return;
+    }
+    sim::Action action;
+    std::string error;
+    const bool read = what == "temperature" ? ReadTemperature(body, action, error)
+                      : what == "switch"    ? ReadSwitch(body, action, error)
+                                            : ReadConnectionAction(what, body, action, error);
+    if (!read) {
+        reply(JsonError(400, error));
+        return;
+    }
+    plant_.At(index).Apply(action);
+    reply(One(index));
+}
+
+void Controller::SetProfile(const std::string& name, const std::string& body, Reply reply)
+{
+    std::size_t index = 0;
+    if (!Find(name, index, reply))
+        return;
+    if (plant_.At(index).GetDevice().Identity().nDeviceType != TYPE_THERMO) {
+        reply(JsonError(400, "a Relay-Box has no temperature"));
+        return;
+    }
+    sim::Profile profile;
+    std::string error;
+    if (!ReadProfile(body, profile, error)) {
+        reply(JsonError(400, error));
+        return;
+    }
+    LoadTable(
+        std::move(profile),
+        [this, name, reply](sim::Profile loaded) {
+            // The device may have gone while the file was read.
+            std::size_t now = 0;
+            Reply answer = reply;
+            if (!Find(name, now, answer))
+                return;
+            sim::Action action;
+            action.kind = sim::ActionKind::kSetProfile;
+            action.profile = std::move(loaded);
+            plant_.At(now).Apply(action);
+            answer(One(now));
+        },
+        reply);
+}
+
+void Controller::LoadTable(sim::Profile profile, std::function<void(sim::Profile)> then, Reply reply)
+{
+    if (profile.file.empty()) {
+        then(std::move(profile));
+        return;
+    }
+    if (options_.dataDir.empty()) {
+        reply(JsonError(400, "profile.file: files are read only from the folder given with --data-dir; give the "
+                             "table inline as \"rows\" or \"csv\""));
+        return;
+    }
+    const std::string name = profile.file;
+    access_.files.Read(options_.dataDir, name,
+                       [profile = std::move(profile), then = std::move(then), reply, name](bool ok, std::string text,
+                                                                                          std::string error) mutable {
+                           auto points = std::make_shared<std::vector<sim::TablePoint>>();
+                           if (ok && !scenario::ParseCsvTable(text, *points, error))
+                               error = name + ": " + error;
+                           else if (ok)
+                               profile.points = std::move(points);
+                           if (!profile.points) {
+                               reply(JsonError(400, "profile.file: " + error));
+                               return;
+                           }
+                           profile.file.clear();
+                           then(std::move(profile));
+                       });
+}
+
+void Controller::InjectFault(const std::string& name, const std::string& body, Reply reply)
+{
+    std::size_t index = 0;
+    if (!Find(name, index, reply))
+        return;
+    sim::Session& session = plant_.At(index);
+    sim::Fault fault;
+    std::string error;
+    if (!ReadFault(body, fault, error)) {
+        reply(JsonError(400, error));
+        return;
+    }
+    if (!sim::FaultAppliesTo(fault.kind, session.GetDevice().Identity().nDeviceType)) {
+        reply(JsonError(400, std::string(sim::FaultKindName(fault.kind)) + " needs a Thermo-Box"));
+        return;
+    }
+    if (session.FaultsWaiting() >= options_.maxWaitingFaults) {
+        reply(JsonError(429, std::to_string(options_.maxWaitingFaults) + " faults wait for " + name + "'s reports already"));
+        return;
+    }
+    session.InjectFault(fault, faults_.Expect(sim::DeviceName(session.GetDevice().Identity()), sim::FaultKindName(fault.kind),
+                                              std::move(reply)));
+}
+
+void Controller::Events(const Request& request, Reply reply) const
+{
+    if (!access_.feed) {
+        reply(JsonError(404, "no event stream here"));
+        return;
+    }
+    uint64_t from = access_.feed->Next();
+    std::string since;
+    if (http::QueryValue(request.query, "since", since)) {
+        const auto result = std::from_chars(since.data(), since.data() + since.size(), from);
+        if (since.empty() || result.ec != std::errc{} || result.ptr != since.data() + since.size()) {
+            reply(JsonError(400, "since: a sequence number is needed"));
+            return;
+        }
+    }
+    Response stream(200, "", "text/event-stream");
+    stream.headers.emplace_back("Cache-Control", "no-cache");
+    stream.stream = std::make_shared<EventStream>(*access_.feed, from);
+    reply(std::move(stream));
 }
 
 }  // namespace mimicbox::control

@@ -1,89 +1,85 @@
-// The live control of a running plant: requests, as the HTTP layer hands them over, mapped onto the
-// same actions and faults that a scenario's timed events produce. No HTTP here, and every call on the
-// loop's thread, so that tests drive it directly.
+// The live control of a running plant: requests, as the HTTP layer or a typed line hands them over,
+// mapped onto the same actions and faults that a scenario's timed events produce. No HTTP here, and
+// every call on the loop's thread, so that tests drive it directly.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "tools/control/DeviceView.h"
+#include "tools/control/EventFeed.h"
+#include "tools/control/FileSource.h"
+#include "tools/control/LiveFaults.h"
 #include "tools/control/Metrics.h"
+#include "tools/control/Router.h"
+#include "tools/scenario/Scenario.h"
 #include "tools/sim/Plant.h"
 #include "tools/sim/Summary.h"
 
 namespace mimicbox::control {
 
-struct Request {
-    std::string method;  // "GET", "PUT", "POST", ...
-    std::string path;    // "/devices/thermo:3/temperature", without the query
-    std::string body;
+struct ControllerOptions {
+    // POST /devices refuses to make the plant hold more than this.
+    std::size_t capacity = sim::kMaxDevicesPerProcess;
+    // Where CSV files of profiles may be read from; none when empty.
+    std::string dataDir;
+    // Live faults that may wait for one device's reports.
+    std::size_t maxWaitingFaults = 1000;
 };
 
-struct Response {
-    Response() = default;
-    Response(int code, std::string text, std::string type = "application/json")
-        : status(code), body(std::move(text)), contentType(std::move(type))
-    {
-    }
-
-    int status = 200;
-    std::string body;  // JSON, or the metrics text
-    std::string contentType = "application/json";
-    // When set, makes the body from a snapshot of its own, on any thread: a long answer is written
-    // away from the loop, so that it does not hold up the reports.
-    std::function<std::string()> render;
+// What the controller works on; everything must outlive it. The feed may be null (no GET /events).
+struct PlantAccess {
+    sim::Plant& plant;
+    const sim::Summary& summary;
+    const Metrics& metrics;
+    sim::Scheduler& scheduler;
+    FileSource& files;
+    EventFeed* feed = nullptr;
 };
-
-// {"error": "MESSAGE"} with the status.
-Response JsonError(int status, const std::string& message);
-
-// Fills in the body from `render`, if it is set.
-void Render(Response& response);
-
-// What GET /devices shows of one device, taken on the loop's thread.
-struct DeviceView {
-    DeviceIdentity identity;
-    bool connected = false;
-    float temperature = 0;
-    sim::ProfileKind profile = sim::ProfileKind::kSteps;
-    int switchState = 0;
-    bool obeying = true;
-    double period = 0;  // seconds
-    uint64_t reports = 0;
-    uint64_t commands = 0;
-    std::string lastRecord;
-};
-
-std::string DeviceJson(const DeviceView& device);
 
 class Controller : public sim::EventSink {
 public:
-    // The plant, summary and metrics are not owned and must outlive the controller; `stop` ends the
-    // run as SIGTERM does. POST /devices refuses to make the plant hold more than `capacity` devices.
-    Controller(sim::Plant& plant, const sim::Summary& summary, const Metrics& metrics, std::function<void()> stop,
-               std::size_t capacity = sim::kMaxDevicesPerProcess);
+    // `stop` ends the run as SIGTERM does.
+    Controller(PlantAccess access, std::function<void()> stop, ControllerOptions options = {});
+    Controller(const Controller&) = delete;
+    Controller& operator=(const Controller&) = delete;
 
-    Response Handle(const Request& request);
+    // Answers the request now, or (a fault, a file to read) later.
+    void Dispatch(const Request& request, Reply reply) const { router_.Dispatch(request, std::move(reply)); }
+    const Router& Routes() const { return router_; }
+    // Answers every request still waiting: the run is ending.
+    void EndRun() { faults_.EndRun(); }
 
-    // Keeps each device's last report for GET /devices, and makes room for devices added.
+    // Keeps each device's last report for GET /devices, makes room for devices added, and answers
+    // live faults once they fire.
     void OnEvent(const sim::Event& event) override;
 
 private:
-    Response Devices() const;
+    std::vector<Route> Table();
+    bool Find(const std::string& name, std::size_t& index, Reply& reply) const;
     DeviceView View(std::size_t index) const;
     Response One(std::size_t index) const;
-    static Response List(std::vector<DeviceView> devices, int status);
-    Response AddDevices(const std::string& body);
-    bool CheckNew(const std::vector<sim::DeviceRange>& ranges, Response& error) const;
-    Response OnDevice(const Request& request, const std::vector<std::string>& parts);
-    Response Act(std::size_t index, const std::string& what, const std::string& body);
+    void List(Reply reply) const;
+    void Add(const std::string& body, Reply reply);
+    void AddGroups(std::vector<scenario::DeviceGroup> groups, std::size_t next, Reply reply);
+    bool CheckNew(const std::vector<sim::DeviceRange>& ranges, Reply& reply) const;
+    void Remove(const std::string& name, Reply reply);
+    void Change(const std::string& name, const std::string& what, const std::string& body, Reply reply);
+    void SetProfile(const std::string& name, const std::string& body, Reply reply);
+    void InjectFault(const std::string& name, const std::string& body, Reply reply);
+    void Events(const Request& request, Reply reply) const;
+    // Reads the CSV file a profile names, if any, then calls `then` on the loop; answers a failure.
+    void LoadTable(sim::Profile profile, std::function<void(sim::Profile)> then, Reply reply);
 
+    PlantAccess access_;
     sim::Plant& plant_;
-    const sim::Summary& summary_;
-    const Metrics& metrics_;
     std::function<void()> stop_;
-    std::size_t capacity_;
+    ControllerOptions options_;
+    LiveFaults faults_;
     std::vector<std::string> lastRecord_;
+    Router router_;
 };
 
 }  // namespace mimicbox::control

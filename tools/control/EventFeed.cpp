@@ -8,24 +8,31 @@ EventFeed::EventFeed(std::size_t capacity, sim::Instant start) : capacity_(capac
 
 void EventFeed::OnEvent(const sim::Event& event)
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        events_.push_back({event, std::string(event.record), std::string(event.reason)});
-        if (events_.size() > capacity_) {
-            events_.pop_front();
-            ++first_;
-        }
+    std::unique_lock<std::mutex> lock(mutex_);
+    events_.push_back({event, std::string(event.record), std::string(event.reason)});
+    if (events_.size() > capacity_) {
+        events_.pop_front();
+        ++first_;
     }
-    pushed_.notify_all();
+    WakeAll(lock);
 }
 
 void EventFeed::Close()
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        closed_ = true;
-    }
-    pushed_.notify_all();
+    std::unique_lock<std::mutex> lock(mutex_);
+    closed_ = true;
+    WakeAll(lock);
+}
+
+void EventFeed::WakeAll(std::unique_lock<std::mutex>& lock)
+{
+    if (waiting_.empty())
+        return;
+    std::vector<std::function<void()>> woken;
+    woken.swap(waiting_);
+    lock.unlock();
+    for (const auto& wake : woken)
+        wake();
 }
 
 uint64_t EventFeed::Next() const
@@ -40,15 +47,22 @@ bool EventFeed::Closed() const
     return closed_;
 }
 
-std::vector<std::pair<uint64_t, std::string>> EventFeed::From(uint64_t from, std::chrono::milliseconds wait)
+bool EventFeed::WaitFor(uint64_t from, std::function<void()> wake)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (closed_ || first_ + events_.size() > from)
+        return false;
+    waiting_.push_back(std::move(wake));
+    return true;
+}
+
+std::vector<std::pair<uint64_t, std::string>> EventFeed::Take(uint64_t from, std::size_t most) const
 {
     std::vector<std::pair<uint64_t, Stored>> copies;
     {
-        std::unique_lock<std::mutex> lock(mutex_);
-        pushed_.wait_for(lock, wait, [&] { return closed_ || first_ + events_.size() > from; });
-        if (closed_)
-            return {};
-        for (uint64_t number = std::max(from, first_); number < first_ + events_.size(); ++number)
+        std::lock_guard<std::mutex> lock(mutex_);
+        const uint64_t end = first_ + events_.size();
+        for (uint64_t number = std::max(from, first_); number < end && copies.size() < most; ++number)
             copies.emplace_back(number, events_[static_cast<std::size_t>(number - first_)]);
     }
     // Formatted outside the lock, so that the loop never waits for it.

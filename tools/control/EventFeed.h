@@ -1,13 +1,12 @@
 // The run's events for Server-Sent Events clients. The loop appends a copy of each event with a
-// sequence number; HTTP threads wait for the events from a number on and make their JSON lines
-// themselves, so that the loop pays for a copy and not for the formatting. The only state of the
-// control shared between threads, so it holds its own lock.
+// sequence number; the HTTP thread takes the events from a number on and makes their JSON lines
+// itself, so that the loop pays for a copy and not for the formatting. The only state of the control
+// shared between threads, so it holds its own lock.
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -24,17 +23,19 @@ public:
     // Lines give their time from `start`, as --log-json does.
     EventFeed(std::size_t capacity, sim::Instant start);
 
-    // Loop thread: one more event.
+    // One more event; wakes whoever waits for it.
     void OnEvent(const sim::Event& event) override;
-    // Wakes every waiter for good, for the end of the run.
+    // No event comes after this; wakes whoever waits, for the end.
     void Close();
 
     // The number the next event will carry.
     uint64_t Next() const;
-    // HTTP thread: the lines of the events numbered `from` and later, waiting up to `wait` for one
-    // to come. Empty when none came or the feed is closed.
-    std::vector<std::pair<uint64_t, std::string>> From(uint64_t from, std::chrono::milliseconds wait);
+    // The lines of at most `most` events from number `from` on, formatted on the caller's thread.
+    std::vector<std::pair<uint64_t, std::string>> Take(uint64_t from, std::size_t most) const;
     bool Closed() const;
+    // Calls `wake` once, from the thread that appends or closes, when an event from `from` on is kept
+    // or the feed closes. False, calling nothing, when there is one already or the feed is closed.
+    bool WaitFor(uint64_t from, std::function<void()> wake);
 
 private:
     // The event, with the texts it points to.
@@ -43,13 +44,14 @@ private:
         std::string record;
         std::string reason;
     };
+    void WakeAll(std::unique_lock<std::mutex>& lock);
 
     mutable std::mutex mutex_;
-    std::condition_variable pushed_;
     std::deque<Stored> events_;
     uint64_t first_ = 0;  // the number of events_.front()
     std::size_t capacity_;
     bool closed_ = false;
+    std::vector<std::function<void()>> waiting_;
     const report::JsonLinesSink format_;
 };
 

@@ -32,6 +32,9 @@ std::string Usage()
     return usage;
 }
 
+// Words typed need not be UTF-8; what is not is replaced in the request's JSON.
+constexpr auto kReplace = nlohmann::json::error_handler_t::replace;
+
 std::vector<std::string> Words(std::string_view line)
 {
     std::vector<std::string> words;
@@ -87,17 +90,17 @@ bool LineToRequest(std::string_view line, Request& request, std::string& error)
         // A number goes in as one; anything else as text, which the API refuses with its reason.
         const nlohmann::json number = nlohmann::json::parse(words[2], nullptr, false);
         const nlohmann::json value = number.is_number() ? number : nlohmann::json(words[2]);
-        request = {"PUT", path + "/temperature", nlohmann::json{{"value", value}}.dump()};
+        request = {"PUT", path + "/temperature", nlohmann::json{{"value", value}}.dump(-1, ' ', false, kReplace)};
     } else if (verb == "switch" && words.size() == 3) {
-        request = {"PUT", path + "/switch", nlohmann::json{{"state", words[2]}}.dump()};
+        request = {"PUT", path + "/switch", nlohmann::json{{"state", words[2]}}.dump(-1, ' ', false, kReplace)};
     } else if (verb == "drop" && words.size() == 2) {
         request = {"POST", path + "/disconnect", ""};
     } else if (verb == "add" && words.size() == 2) {
-        request = {"POST", "/devices", DeviceTable(words[1]).dump()};
+        request = {"POST", "/devices", DeviceTable(words[1]).dump(-1, ' ', false, kReplace)};
     } else if (verb == "remove" && words.size() == 2) {
         request = {"DELETE", path, ""};
     } else if (verb == "fault" && words.size() == 3) {
-        request = {"POST", path + "/fault", nlohmann::json{{"kind", words[2]}}.dump()};
+        request = {"POST", path + "/fault", nlohmann::json{{"kind", words[2]}}.dump(-1, ' ', false, kReplace)};
     } else {
         error = Usage();
         return false;

@@ -134,6 +134,7 @@ public:
     bool ProfileOf(const toml::node& node, std::string_view where, sim::Profile& profile);
     bool ProfileValues(const toml::table& table, std::string_view where, sim::Profile& profile);
     bool Table(const toml::table& table, std::string_view where, sim::Profile& profile);
+    bool Rows(const toml::node& node, const std::string& where, std::vector<sim::TablePoint>& points);
 
     static std::string Path(std::string_view where, std::string_view key)
     {
@@ -544,21 +545,55 @@ bool Reader::ProfileValues(const toml::table& table, std::string_view where, sim
 bool Reader::Table(const toml::table& table, std::string_view where, sim::Profile& profile)
 {
     std::optional<std::string> file;
+    std::optional<std::string> csv;
     std::optional<std::string> interpolation;
-    if (!OnlyKeys(table, where, {"kind", "file", "interpolation", "loop"}) || !String(table, where, "file", file) ||
+    if (!OnlyKeys(table, where, {"kind", "file", "rows", "csv", "interpolation", "loop"}) ||
+        !String(table, where, "file", file) || !String(table, where, "csv", csv) ||
         !String(table, where, "interpolation", interpolation) || !Boolean(table, where, "loop", profile.loop))
         return false;
-    if (!file)
-        return Fail(table, Path(where, "file"), "missing: the CSV file of seconds,value rows");
+    const toml::node* rows = table.get("rows");
+    if (file.has_value() + csv.has_value() + (rows != nullptr) != 1)
+        return Fail(table, Path(where, "file"),
+                    "give one of file = \"NAME.csv\", csv = \"SECONDS,VALUE rows\" or rows = [[SECONDS, VALUE], ...]");
     if (interpolation && *interpolation != "hold" && *interpolation != "linear")
         return Fail(*table.get("interpolation"), Path(where, "interpolation"), "must be \"hold\" or \"linear\"");
     profile.linear = interpolation == "linear";
-    const std::filesystem::path path = std::filesystem::path(directory_) / *file;
     auto points = std::make_shared<std::vector<sim::TablePoint>>();
     std::string reason;
-    if (!ReadCsvTable(path.string(), *points, reason))
+    if (rows) {
+        if (!Rows(*rows, Path(where, "rows"), *points))
+            return false;
+    } else if (csv) {
+        if (!ParseCsvTable(*csv, *points, reason))
+            return Fail(*table.get("csv"), Path(where, "csv"), reason);
+    } else if (live_) {
+        // Read later, away from the runner's loop, from the folder the user allows.
+        profile.file = *file;
+        return true;
+    } else if (!ReadCsvTable((std::filesystem::path(directory_) / *file).string(), *points, reason)) {
         return Fail(*table.get("file"), Path(where, "file"), reason);
+    }
     profile.points = std::move(points);
+    return true;
+}
+
+bool Reader::Rows(const toml::node& node, const std::string& where, std::vector<sim::TablePoint>& points)
+{
+    const toml::array* rows = node.as_array();
+    if (!rows || rows->empty())
+        return Fail(node, where, "must be a list of [SECONDS, VALUE] rows");
+    for (std::size_t i = 0; i < rows->size(); ++i) {
+        const toml::array* row = rows->get(i)->as_array();
+        const std::string at = where + "[" + std::to_string(i + 1) + "]";
+        const std::optional<double> seconds = row && row->size() == 2 ? row->get(0)->value<double>() : std::nullopt;
+        const std::optional<double> value = row && row->size() == 2 ? row->get(1)->value<double>() : std::nullopt;
+        if (!seconds || !value || !std::isfinite(*seconds) || !std::isfinite(*value) || !row->get(0)->is_number() ||
+            !row->get(1)->is_number())
+            return Fail(*rows->get(i), at, "must be two numbers [SECONDS, VALUE]");
+        if (*seconds < 0 || (!points.empty() && *seconds <= points.back().seconds))
+            return Fail(*rows->get(i), at, "seconds must start from 0 or later and rise");
+        points.push_back({*seconds, *value});
+    }
     return true;
 }
 

@@ -49,7 +49,8 @@ bool ParseScenario(std::string_view text, const std::string& fileName, const std
 // One profile or fault as the live control hands it over: the text of a TOML inline table of the
 // scenario schema, such as { kind = "split", delay = 0.2 }. A live fault has neither trigger nor
 // devices: it applies to the next report of the device a request names. False with
-// "KEY: what is wrong"; CSV files of a profile are read from the working directory.
+// "KEY: what is wrong". A CSV profile's file is not read here: its name is left in `profile.file`
+// for the caller to read, away from the runner's loop; inline rows (rows, csv) are read.
 bool ParseLiveProfile(std::string_view text, sim::Profile& profile, std::string& error);
 bool ParseLiveFault(std::string_view text, sim::Fault& fault, std::string& error);
 // One [[device]] table to add to a running plant, as above; it may not carry expectations.

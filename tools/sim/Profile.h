@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +34,7 @@ struct Profile {
     double min = TEMP_MIN;     // random walk: its bounds
     double max = TEMP_MAX;
     std::shared_ptr<const std::vector<TablePoint>> points;  // table: ascending seconds, at least one
+    std::string file;          // table: the CSV file still to read its points from, when not yet read
     bool linear = false;       // table: interpolate between points rather than hold each
     bool loop = false;         // table: start again after the last point
 };

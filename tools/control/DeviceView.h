@@ -1,0 +1,34 @@
+// What GET /devices shows of a device: a copy taken on the loop's thread, written as JSON later on
+// any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/DeviceModel.h"
+#include "tools/control/Response.h"
+#include "tools/sim/Profile.h"
+
+namespace mimicbox::control {
+
+struct DeviceView {
+    DeviceIdentity identity;
+    bool connected = false;
+    float temperature = 0;
+    sim::ProfileKind profile = sim::ProfileKind::kSteps;
+    int switchState = 0;
+    bool obeying = true;
+    double period = 0;  // seconds
+    uint64_t reports = 0;
+    uint64_t commands = 0;
+    std::size_t faultsWaiting = 0;  // live faults not yet applied
+    std::string lastRecord;
+};
+
+std::string DeviceJson(const DeviceView& device);
+
+// The devices as a JSON array, written when the answer is rendered.
+Response DeviceList(std::vector<DeviceView> devices, int status);
+
+}  // namespace mimicbox::control

@@ -1,0 +1,34 @@
+#include "tools/control/EventStream.h"
+
+namespace mimicbox::control {
+
+namespace {
+
+// Events per piece: a client far behind catches up in pieces, not in one huge write.
+constexpr std::size_t kBatch = 512;
+
+}  // namespace
+
+void EventStream::Next(Deliver deliver)
+{
+    const bool closed = feed_.Closed();
+    const auto lines = feed_.Take(from_, kBatch);
+    if (!lines.empty()) {
+        std::string text;
+        for (const auto& [number, line] : lines)
+            text += "id: " + std::to_string(number) + "\ndata: " + line + "\n\n";
+        from_ = lines.back().first + 1;
+        deliver(std::move(text), false);
+        return;
+    }
+    // Closed before the events were taken: every event is delivered.
+    if (closed) {
+        deliver({}, true);
+        return;
+    }
+    // The wake comes from the loop's thread; asked again, the stream formats on the HTTP thread.
+    if (!feed_.WaitFor(from_, [deliver] { deliver({}, false); }))
+        deliver({}, false);
+}
+
+}  // namespace mimicbox::control
