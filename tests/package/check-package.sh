@@ -16,6 +16,10 @@ expected="./usr/bin/mimicbox
 ./usr/bin/mimicbox-cli
 ./usr/bin/mimicbox-server
 ./usr/share/applications/org.mimicbox.Mimicbox.desktop
+./usr/share/doc/mimicbox/README.md
+./usr/share/doc/mimicbox/control-api.md
+./usr/share/doc/mimicbox/scenarios.md
+./usr/share/doc/mimicbox/sharding.md
 ./usr/share/icons/hicolor/128x128/apps/org.mimicbox.Mimicbox.png
 ./usr/share/icons/hicolor/16x16/apps/org.mimicbox.Mimicbox.png
 ./usr/share/icons/hicolor/32x32/apps/org.mimicbox.Mimicbox.png
@@ -39,6 +43,10 @@ for size in 16 32 64 128; do
 done
 help="$("$scratch/root/usr/bin/mimicbox-cli" --help)" || fail "the unpacked mimicbox-cli does not run"
 grep -q -- '--device' <<<"$help" || fail "the unpacked mimicbox-cli prints no help"
+# The guides are where the help and the manual pages say.
+grep -q '/usr/share/doc/mimicbox' <<<"$help" || fail "mimicbox-cli --help does not name the documentation's folder"
+zcat "$scratch/root/usr/share/man/man1/mimicbox-cli.1.gz" | grep -q 'share/doc/mimicbox' ||
+    fail "the manual page of mimicbox-cli does not name the documentation's folder"
 help="$("$scratch/root/usr/bin/mimicbox-server" --help)" || fail "the unpacked mimicbox-server does not run"
 grep -q -- '--listen' <<<"$help" || fail "the unpacked mimicbox-server prints no help"
 echo "check-package: $(basename "$deb") ok; Depends: $depends"

@@ -39,5 +39,6 @@ TEST(ServerStatsTest, PeriodDeviationAndRateCoverTheWindowOnly)
     EXPECT_THAT(first, HasSubstr("deviation p99 3.00 ms"));
     const std::string second = stats.Line(1, std::chrono::seconds(2));
     EXPECT_THAT(second, HasSubstr("records/s 0.0,"));
+    EXPECT_THAT(second, HasSubstr("records 4,"));  // the run's total
     EXPECT_THAT(second, HasSubstr("deviation p99 0.00 ms"));
 }

@@ -59,6 +59,8 @@ constexpr const char* kFooter =
     "lies within 1-16 or above it (relay:1-16, relay:17-40, relay:1001-6000).\n\n";
 
 constexpr const char* kExitStatus =
+    "\nThe documentation (scenarios.md, control-api.md, sharding.md) is in /usr/share/doc/mimicbox when "
+    "installed from the package, and in docs/ of the source.\n"
     "\nExit status: 0 on success; 1 when a device never connected, or its connection failed or was lost "
     "(without --reconnect), and no expectation of the scenario covers its connection; 2 on a usage or scenario "
     "error; 3 when an expectation of the scenario did not hold. A device removed through the control API is no "
@@ -75,7 +77,7 @@ void Describe(CLI::App& app, Typed& typed)
         ->type_name("MODEL:SERIALS")->allow_extra_args(false)->group("Devices");
     app.add_flag("--all", typed.all, "the dialog's 32 devices")->group("Devices");
     app.add_option("--scenario", typed.scenario,
-                   "run the scenario of this TOML file (see docs/scenarios.md); the options given here override "
+                   "run the scenario of this TOML file (see scenarios.md in the documentation); the options given here override "
                    "what it sets, and --device or --all replace its devices")
         ->type_name("FILE")->multi_option_policy(last)->group("Devices");
     app.add_option("--shard", typed.shard,
@@ -117,7 +119,7 @@ void Describe(CLI::App& app, Typed& typed)
                    "and expectation")
         ->type_name("FILE")->multi_option_policy(last)->group("Running");
     app.add_option("--control", typed.control,
-                   "serve the live control API (HTTP/1.1, JSON; see docs/control-api.md) on ADDRESS:PORT; port 0 picks "
+                   "serve the live control API (HTTP/1.1, JSON; see control-api.md in the documentation) on ADDRESS:PORT; port 0 picks "
                    "a free one, and the first line printed is then 'control: http://ADDRESS:PORT'; devices may then be "
                    "added while it runs, so none need be given")
         ->type_name("ADDRESS:PORT")->multi_option_policy(last)->group("Running");

@@ -92,7 +92,7 @@ void LoopBridge::Handle(http::HttpRequest request, http::Responder respond)
     });
     Request call{std::move(request.method), std::move(request.path), std::move(request.body), std::move(request.query)};
     asio::post(loop_, [this, pending, call = std::move(call)] {
-        if (pending->claimed.exchange(true))
+        if (refusing_ || pending->claimed.exchange(true))
             return;
         Reply reply = [this, pending](Response response) {
             if (pending->answered.exchange(true))
@@ -125,6 +125,7 @@ void LoopBridge::Refuse(const std::shared_ptr<Pending>& pending, int status, con
 
 void LoopBridge::StopTaking()
 {
+    refusing_ = true;
     asio::post(http_, [this] {
         stopped_ = true;
         const auto waiting = pending_;

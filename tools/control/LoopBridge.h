@@ -5,6 +5,7 @@
 #pragma once
 
 #include <asio/io_context.hpp>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <set>
@@ -39,6 +40,9 @@ private:
     std::string token_;
     std::set<std::shared_ptr<Pending>> pending_;  // on the HTTP thread
     bool stopped_ = false;                        // on the HTTP thread
+    // Set at once by StopTaking, so that the loop takes nothing up after it, even before the HTTP
+    // thread has refused what waits.
+    std::atomic<bool> refusing_{false};
 };
 
 // The control API's answer as the HTTP server writes it; rendered, so on the HTTP thread.

@@ -36,6 +36,7 @@ void Metrics::OnEvent(const sim::Event& event)
             buckets_[i] += seconds <= kBounds[i] ? 1u : 0u;
         ++latenessCount_;
         latenessSum_ += seconds;
+        missed_ += static_cast<uint64_t>(event.skipped) + (event.missed ? 1u : 0u);
         if (event.fault)
             ++faults_[event.fault];
     } else if (event.kind == sim::EventKind::kReceived && event.read) {
@@ -62,6 +63,9 @@ std::string Metrics::Text(std::size_t devices, std::size_t connected) const
     text += "mimicbox_report_lateness_seconds_bucket{le=\"+Inf\"} " + std::to_string(latenessCount_) + "\n";
     text += "mimicbox_report_lateness_seconds_sum " + Number(latenessSum_) + "\n";
     text += "mimicbox_report_lateness_seconds_count " + std::to_string(latenessCount_) + "\n";
+    Family(text, "mimicbox_missed_ticks_total", "counter",
+           "Reports more than half a period late, and deadlines passed without a report.");
+    text += "mimicbox_missed_ticks_total " + std::to_string(missed_) + "\n";
     Family(text, "mimicbox_faults_injected_total", "counter", "Faults applied to reports, by kind.");
     for (const auto& [kind, count] : faults_)
         text += "mimicbox_faults_injected_total{kind=\"" + kind + "\"} " + std::to_string(count) + "\n";

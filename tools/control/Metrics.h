@@ -30,6 +30,7 @@ private:
     ByModel commands_;
     std::array<uint64_t, kBounds.size()> buckets_{};  // cumulative counts at each bound
     uint64_t latenessCount_ = 0;
+    uint64_t missed_ = 0;  // reports more than half a period late, and deadlines skipped
     double latenessSum_ = 0;
     std::map<std::string, uint64_t> faults_;
 };

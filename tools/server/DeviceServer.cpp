@@ -149,8 +149,11 @@ void DeviceServer::Stop()
     listener_.Close();
     if (toggleTimer_)
         toggleTimer_->Cancel();
-    if (statsTimer_)
+    // The last window, and the totals of the whole run.
+    if (statsTimer_) {
         statsTimer_->Cancel();
+        Print(out_, "", "stats: " + stats_.Line(sessions_.size(), scheduler_.Now() - (start_ + std::chrono::seconds(statsTick_))));
+    }
     for (auto& [key, session] : sessions_)
         session->Close();
     sessions_.clear();

@@ -30,11 +30,12 @@ std::string ServerStats::Line(std::size_t devices, sim::Nanos window)
 {
     const double seconds = std::chrono::duration<double>(window).count();
     const double rate = seconds > 0 ? static_cast<double>(records_ - recordsBefore_) / seconds : 0.0;
-    char text[200];
+    char text[240];
     std::snprintf(text, sizeof text,
-                  "devices %zu, records/s %.1f, unreadable %llu, toggles sent %llu, connects per 100 ms %llu, "
-                  "period deviation p99 %.2f ms",
-                  devices, rate, static_cast<unsigned long long>(unreadable_), static_cast<unsigned long long>(toggles_),
+                  "devices %zu, records/s %.1f, records %llu, unreadable %llu, toggles sent %llu, connects per 100 ms "
+                  "%llu, period deviation p99 %.2f ms",
+                  devices, rate, static_cast<unsigned long long>(records_), static_cast<unsigned long long>(unreadable_),
+                  static_cast<unsigned long long>(toggles_),
                   static_cast<unsigned long long>(peakBurst_),
                   sim::ToMilliseconds(deviation_.Percentile(0.99)));
     recordsBefore_ = records_;
