@@ -105,7 +105,10 @@ bool ReadDeviceTables(const std::string& body, std::vector<scenario::DeviceGroup
     }
     for (std::size_t i = 0; i < (many ? parsed.size() : 1); ++i) {
         const nlohmann::json& table = many ? parsed[i] : parsed;
-        const std::string where = many ? "[" + std::to_string(i) + "] " : "";
+        // Built by appending: GCC 12 at -O3 warns falsely on a concatenation that starts with a literal.
+        std::string where;
+        if (many)
+            where.append("[").append(std::to_string(i)).append("] ");
         groups.emplace_back();
         if (!table.is_object() || !ReadSchemaObject(table, scenario::ParseLiveDevice, groups.back(), error)) {
             error = where + (table.is_object() ? error : "is no JSON object");

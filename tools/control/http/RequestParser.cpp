@@ -254,7 +254,7 @@ bool RequestParser::ChooseBody()
             return false;
         }
         if (result.ec == std::errc::result_out_of_range || size > limits_.body) {
-            Fail(413, "the body is over " + std::to_string(limits_.body >> 20) + " MB");
+            BodyTooLarge();
             return false;
         }
     }
@@ -265,16 +265,26 @@ bool RequestParser::ChooseBody()
     return true;
 }
 
-RequestParser::Result RequestParser::ReadBody(std::string& input)
+bool RequestParser::TakeBody(std::string& input)
 {
     const std::size_t take = std::min(remaining_, input.size());
     request_.body.append(input, 0, take);
     input.erase(0, take);
     remaining_ -= take;
-    if (remaining_ > 0)
+    return remaining_ == 0;
+}
+
+RequestParser::Result RequestParser::ReadBody(std::string& input)
+{
+    if (!TakeBody(input))
         return Result::kNeedMore;
     stage_ = Stage::kDone;
     return Result::kDone;
+}
+
+RequestParser::Result RequestParser::BodyTooLarge()
+{
+    return Fail(413, "the body is over " + std::to_string(limits_.body >> 20) + " MB");
 }
 
 bool RequestParser::TakeLine(std::string& input, std::string& line, std::size_t limit, bool& tooLong)
@@ -306,21 +316,16 @@ RequestParser::Result RequestParser::ReadChunked(std::string& input)
                 (result.ec != std::errc{} && result.ec != std::errc::result_out_of_range))
                 return Fail(400, "a chunk size is no hex number");
             if (result.ec == std::errc::result_out_of_range || value > limits_.body - request_.body.size())
-                return Fail(413, "the body is over " + std::to_string(limits_.body >> 20) + " MB");
+                return BodyTooLarge();
             remaining_ = value;
             stage_ = value == 0 ? Stage::kTrailer : Stage::kChunkData;
             break;
         }
-        case Stage::kChunkData: {
-            const std::size_t take = std::min(remaining_, input.size());
-            request_.body.append(input, 0, take);
-            input.erase(0, take);
-            remaining_ -= take;
-            if (remaining_ > 0)
+        case Stage::kChunkData:
+            if (!TakeBody(input))
                 return Result::kNeedMore;
             stage_ = Stage::kChunkEnd;
             break;
-        }
         case Stage::kChunkEnd:
             if (!TakeLine(input, line, 2, tooLong))
                 return tooLong ? Fail(400, "a chunk does not end where its size says") : Result::kNeedMore;

@@ -50,6 +50,9 @@ private:
     Result ReadHead(std::string& input);
     Result ReadBody(std::string& input);
     Result ReadChunked(std::string& input);
+    // Moves what remains of the body, or of the chunk, from `input`; true once none remains.
+    bool TakeBody(std::string& input);
+    Result BodyTooLarge();
     bool ParseHead(const std::string& head);
     bool ParseRequestLine(const std::string& line);
     bool ParseHeaderLine(const std::string& line);
