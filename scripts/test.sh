@@ -26,8 +26,13 @@ for fuzzer in "${fuzzers[@]}"; do
         *) cp tests/fuzz/corpus/"$fuzzer"/* "$corpus/$fuzzer/" ;;
     esac
     echo "-- ${fuzzer}_fuzzer, ${fuzz_seconds} s"
-    ./build-asan/"${fuzzer}_fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=0 -max_len=4096 \
-        "$corpus/$fuzzer" 2>&1 | tail -n 2
+    # A finding prints whole: the input that caused it, and where.
+    if ! ./build-asan/"${fuzzer}_fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=0 -max_len=4096 \
+        -artifact_prefix="$corpus/" "$corpus/$fuzzer" > "$corpus/$fuzzer.log" 2>&1; then
+        cat "$corpus/$fuzzer.log"
+        exit 1
+    fi
+    tail -n 1 "$corpus/$fuzzer.log"
 done
 # Left out here: the sanitizer runtime itself needs descriptors (it probes memory through a pipe), so
 # a server run out of them reports false errors; the other builds run that test.
