@@ -24,6 +24,9 @@ TEST(LineCommandsTest, EachCommandIsARequestOfTheApi)
         {"add pump", "POST", "/devices", R"({"model":"pump","serials":""})"},
         {"remove thermo:7", "DELETE", "/devices/thermo:7", ""},
         {"q", "POST", "/stop", ""},
+        // Bytes that are not UTF-8 make a request all the same, for the API to refuse with its reason.
+        {"add \xff", "POST", "/devices", "{\"model\":\"\xef\xbf\xbd\",\"serials\":\"\"}"},
+        {"set thermo:3 \xfe", "PUT", "/devices/thermo:3/temperature", "{\"value\":\"\xef\xbf\xbd\"}"},
     };
     for (const Row& row : rows) {
         Request request;
