@@ -6,13 +6,13 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/scenario/CsvTable.h"
+#include "tools/sim/CsvTable.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::vector<mimicbox::sim::TablePoint> points;
     std::string error;
-    if (!mimicbox::scenario::ParseCsvTable(std::string_view(reinterpret_cast<const char*>(data), size), points, error)) {
+    if (!mimicbox::sim::ParseCsvTable(std::string_view(reinterpret_cast<const char*>(data), size), points, error)) {
         if (error.empty())
             __builtin_trap();
         return 0;

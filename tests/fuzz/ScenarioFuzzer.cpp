@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    mimicbox::scenario::Scenario scenario;
+    mimicbox::sim::ScenarioPlan scenario;
     std::string error;
     // CSV files are looked up in a folder that does not exist, so that only the text is under test.
     const bool loaded = mimicbox::scenario::ParseScenario(std::string_view(reinterpret_cast<const char*>(data), size),

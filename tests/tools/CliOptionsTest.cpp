@@ -34,8 +34,10 @@ TEST(CliOptionsTest, DevicesAndSettingsAreRead)
     EXPECT_EQ(options.plant.devices[2], (DeviceIdentity{TYPE_RELAY, 1007}));
     EXPECT_EQ(options.server, "host");
     EXPECT_EQ(options.port, 6000u);
-    EXPECT_EQ(options.plant.temperatureText, "21.5");
-    EXPECT_EQ(options.plant.stepMode, STEP_DOWN_FAST);
+    ASSERT_EQ(options.plant.setups.size(), 3u);
+    EXPECT_EQ(options.plant.setups[1].temperatureText, "21.5");
+    EXPECT_EQ(options.plant.setups[1].profile.kind, sim::ProfileKind::kSteps);
+    EXPECT_EQ(options.plant.setups[1].profile.stepMode, STEP_DOWN_FAST);
     EXPECT_EQ(options.plant.policy.reportLimit, 10u);
     EXPECT_EQ(options.plant.duration, 2500ms);
     EXPECT_EQ(options.plant.policy.reconnect, 1s);
@@ -92,24 +94,29 @@ TEST(CliOptionsTest, UsageErrorsNameTheirArgument)
         {{"--device", "thermo:1-2147483648"},
          "bad value 'thermo:1-2147483648' for --device (serials are whole numbers from 1 to 2147483647)"},
         {{"--device", "thermo:9-3"}, "bad value 'thermo:9-3' for --device (the range runs backwards)"},
-        {{"--device", "toaster:1"}, "bad value 'toaster:1' for --device (the model is thermo or relay)"},
-        {{"--device", "relay:5", "--device", "relay:1005"}, "device relay:1005 given twice"},
-        {{"--device", "thermo:1-100", "--device", "thermo:50-60"}, "device thermo:50 given twice"},
+        {{"--device", "toaster:1"}, "bad value 'toaster:1' for --device (must be \"thermo\" or \"relay\")"},
+        {{"--device", "relay:5", "--device", "relay:1005"},
+         "bad value 'relay:1005' for --device (device relay:1005 given twice)"},
+        {{"--device", "thermo:1-100", "--device", "thermo:50-60"},
+         "bad value 'thermo:50-60' for --device (device thermo:50 given twice)"},
         {{"--all", "--device", "thermo:1"}, "--all and --device exclude each other"},
         {{"--all", "--shard", "3/2"}, "bad value '3/2' for --shard (N runs from 1 to 1000000, and K from 0 to N - 1)"},
         {{"--all", "--shard", "0/0"}, "bad value '0/0' for --shard (N runs from 1 to 1000000, and K from 0 to N - 1)"},
         {{"--device", "thermo:1-2000000"},
          "2000000 devices in 1 shards are too many for one process: at most 1000000 each (--shard K/N)"},
-        {{"--all", "--port", "0"}, "bad value '0' for --port (1 to 65535)"},
-        {{"--all", "--port", "65536"}, "bad value '65536' for --port (1 to 65535)"},
+        {{"--all", "--port", "0"}, "bad value '0' for --port (must lie from 1 to 65535)"},
+        {{"--all", "--port", "65536"}, "bad value '65536' for --port (must lie from 1 to 65535)"},
+        {{"--all", "--port", "x"}, "bad value 'x' for --port (must be a whole number)"},
+        {{"--all", "--server", ""}, "bad value '' for --server (must name a host)"},
         {{"--all", "--source", "localhost"}, "bad value 'localhost' for --source (an IPv4 address of this machine)"},
-        {{"--all", "--temperature", "150.01"}, "bad value '150.01' for --temperature (a number from -30 to 150)"},
-        {{"--all", "--temperature", "21,5"}, "bad value '21,5' for --temperature (a number from -30 to 150)"},
-        {{"--all", "--step", "sideways"}, "bad value 'sideways' for --step (none, up, up-fast, down or down-fast)"},
-        {{"--all", "--reports", "0"}, "bad value '0' for --reports (a whole number from 1)"},
-        {{"--all", "--duration", "-1"}, "bad value '-1' for --duration (a number of seconds above 0)"},
+        {{"--all", "--temperature", "150.01"}, "bad value '150.01' for --temperature (must lie from -30 to 150)"},
+        {{"--all", "--temperature", "21,5"}, "bad value '21,5' for --temperature (must be a number)"},
+        {{"--all", "--step", "sideways"}, "bad value 'sideways' for --step (must be none, up, up-fast, down or down-fast)"},
+        {{"--all", "--reports", "0"}, "bad value '0' for --reports (must lie from 1 to 9223372036854775807)"},
+        {{"--all", "--duration", "-1"}, "bad value '-1' for --duration (must lie from 0.001 to 1e+09)"},
         {{"--all", "--reconnect", "nan"}, "bad value 'nan' for --reconnect (a number of seconds above 0)"},
-        {{"--all", "--ramp-up", "inf"}, "bad value 'inf' for --ramp-up (a number of seconds, 0 or more)"},
+        {{"--all", "--ramp-up", "inf"}, "bad value 'inf' for --ramp-up (must be a number)"},
+        {{"--all", "--ramp-up", "-2"}, "bad value '-2' for --ramp-up (must lie from 0 to 1e+09)"},
         {{"--all", "--port"}, "--port needs a value"},
         {{"--all", "--verbose"}, "unknown option '--verbose'"},
         {{"--all", "stray"}, "unexpected argument 'stray'"},
@@ -180,7 +187,7 @@ TEST(CliOptionsTest, ScenarioFillsWhatTheCommandLineLeavesOut)
     CliOptions replaced;
     ASSERT_TRUE(Parse({"--scenario", path.c_str(), "--device", "relay:7"}, replaced, error)) << error;
     EXPECT_EQ(replaced.plant.devices, (std::vector<DeviceIdentity>{{TYPE_RELAY, 1007}}));
-    EXPECT_TRUE(replaced.plant.setups.empty());
+    EXPECT_EQ(replaced.plant.setups.at(0).temperatureText, "0");
 
     EXPECT_FALSE(Parse({"--scenario", path.c_str(), "--seed", "-1"}, replaced, error));
     EXPECT_EQ(error, "bad value '-1' for --seed (a whole number from 0 to 18446744073709551615)");

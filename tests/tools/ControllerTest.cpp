@@ -186,7 +186,7 @@ TEST_F(ControllerTest, BadRequestsChangeNothingAndSayWhy)
         {"PUT", "/devices/thermo:3/switch", "{\"state\": \"on\"}", 400, "a Thermo-Box has no switch"},
         {"PUT", "/devices/relay:1005/switch", "{\"state\": \"up\"}", 400, "state: must be"},
         {"PUT", "/devices/thermo:3/profile", "{\"kind\": \"sine\", \"perod\": 3}", 400, "profile.perod: unknown key"},
-        {"PUT", "/devices/thermo:3/profile", "{\"kind\": \"sine\", \"period\": null}", 400, "null is no value here"},
+        {"PUT", "/devices/thermo:3/profile", "{\"kind\": \"sine\", \"period\": null}", 400, "profile.period: must be a number"},
         {"POST", "/devices/thermo:3/fault", "{\"kind\": \"split\", \"every\": 3}", 400, "give no trigger"},
         {"POST", "/devices/relay:1005/fault", "{\"kind\": \"out-of-range\"}", 400, "out-of-range needs a Thermo-Box"},
         {"POST", "/devices/thermo:3/silence", "{}", 400, "duration: seconds above 0"},

@@ -6,12 +6,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tools/scenario/CsvTable.h"
+#include "tools/sim/CsvTable.h"
 #include "tools/scenario/TomlShield.h"
 
 using namespace mimicbox;
 using namespace mimicbox::scenario;
 using testing::HasSubstr;
+using Scenario = sim::ScenarioPlan;
+using sim::ParseCsvTable;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "tools/control/EventStream.h"
 #include "tools/control/RequestBodies.h"
 #include "tools/control/http/RequestParser.h"
-#include "tools/scenario/CsvTable.h"
+#include "tools/sim/CsvTable.h"
 #include "tools/sim/DeviceRange.h"
 
 namespace mimicbox::control {
@@ -90,21 +90,21 @@ void Controller::Add(const std::string& body, Reply reply)
         reply(JsonError(503, "the run is ending"));
         return;
     }
-    std::vector<scenario::DeviceGroup> groups;
+    std::vector<sim::DeviceGroup> groups;
     std::string error;
     if (!ReadDeviceTables(body, groups, error)) {
         reply(JsonError(400, error));
         return;
     }
     std::vector<sim::DeviceRange> ranges;
-    for (const scenario::DeviceGroup& group : groups)
+    for (const sim::DeviceGroup& group : groups)
         ranges.push_back(group.range);
     if (CheckNew(ranges, reply))
         AddGroups(std::move(groups), 0, std::move(reply));
 }
 
 // Reads the groups' CSV files one after another, away from the loop, then adds them all.
-void Controller::AddGroups(std::vector<scenario::DeviceGroup> groups, std::size_t next, Reply reply)
+void Controller::AddGroups(std::vector<sim::DeviceGroup> groups, std::size_t next, Reply reply)
 {
     if (next < groups.size()) {
         sim::Profile profile = groups[next].setup.profile;
@@ -119,7 +119,7 @@ void Controller::AddGroups(std::vector<scenario::DeviceGroup> groups, std::size_
     }
     // The plant may have changed while the files were read.
     std::vector<sim::DeviceRange> ranges;
-    for (const scenario::DeviceGroup& group : groups)
+    for (const sim::DeviceGroup& group : groups)
         ranges.push_back(group.range);
     if (plant_.Ended()) {
         reply(JsonError(503, "the run is ending"));
@@ -128,7 +128,7 @@ void Controller::AddGroups(std::vector<scenario::DeviceGroup> groups, std::size_
     if (!CheckNew(ranges, reply))
         return;
     std::vector<DeviceView> added;
-    for (const scenario::DeviceGroup& group : groups) {
+    for (const sim::DeviceGroup& group : groups) {
         for (const std::size_t index :
              plant_.Add(sim::ShardDevices({group.range}, 0, 1), group.setup, group.toggleEvery.value_or(0)))
             added.push_back(View(index));
@@ -252,7 +252,7 @@ void Controller::LoadTable(sim::Profile profile, std::function<void(sim::Profile
                        [profile = std::move(profile), then = std::move(then), reply, name](bool ok, std::string text,
                                                                                           std::string error) mutable {
                            auto points = std::make_shared<std::vector<sim::TablePoint>>();
-                           if (ok && !scenario::ParseCsvTable(text, *points, error))
+                           if (ok && !sim::ParseCsvTable(text, *points, error))
                                error = name + ": " + error;
                            else if (ok)
                                profile.points = std::move(points);

@@ -14,7 +14,7 @@
 #include "tools/control/LiveFaults.h"
 #include "tools/control/Metrics.h"
 #include "tools/control/Router.h"
-#include "tools/scenario/Scenario.h"
+#include "tools/sim/ScenarioPlan.h"
 #include "tools/sim/Plant.h"
 #include "tools/sim/Summary.h"
 
@@ -63,7 +63,7 @@ private:
     Response One(std::size_t index) const;
     void List(Reply reply) const;
     void Add(const std::string& body, Reply reply);
-    void AddGroups(std::vector<scenario::DeviceGroup> groups, std::size_t next, Reply reply);
+    void AddGroups(std::vector<sim::DeviceGroup> groups, std::size_t next, Reply reply);
     bool CheckNew(const std::vector<sim::DeviceRange>& ranges, Reply& reply) const;
     void Remove(const std::string& name, Reply reply);
     void Change(const std::string& name, const std::string& what, const std::string& body, Reply reply);

@@ -1,32 +1,30 @@
 #include "tools/control/RequestBodies.h"
 
 #include "core/DeviceModel.h"
-#include "tools/control/InlineToml.h"
+#include "tools/control/JsonScenario.h"
 #include "tools/control/JsonBody.h"
 
 namespace mimicbox::control {
 
 namespace {
 
-// A JSON object read by the scenario schema itself, as the TOML inline table it stands for.
-template <typename Value, typename Parse>
-bool ReadSchemaObject(const nlohmann::json& object, Parse parse, Value& value, std::string& error)
+// The first problem, as the answer's message.
+bool Report(const sim::Problems& problems, std::string& error)
 {
-    std::string text;
-    return JsonToInlineToml(object, text, error) && parse(text, value, error);
+    if (problems.empty())
+        return true;
+    error = sim::ProblemText(problems.front());
+    return false;
 }
 
-template <typename Value, typename Parse>
-bool ReadSchemaBody(const std::string& body, Parse parse, Value& value, std::string& error)
+bool ReadBodyObject(const std::string& body, nlohmann::json& object, std::string& error)
 {
-    nlohmann::json object;
     if (!ParseJson(body, object, error))
         return false;
-    if (!object.is_object()) {
-        error = "the body is no JSON object";
-        return false;
-    }
-    return ReadSchemaObject(object, parse, value, error);
+    if (object.is_object())
+        return true;
+    error = "the body is no JSON object";
+    return false;
 }
 
 }  // namespace
@@ -85,15 +83,27 @@ bool ReadConnectionAction(const std::string& what, const std::string& body, sim:
 
 bool ReadProfile(const std::string& body, sim::Profile& profile, std::string& error)
 {
-    return ReadSchemaBody(body, scenario::ParseLiveProfile, profile, error);
+    nlohmann::json object;
+    sim::ProfileSpec spec;
+    if (!ReadBodyObject(body, object, error) || !Report(ReadProfileJson(object, "profile", spec), error) ||
+        !Report(sim::ValidateProfile(spec, "profile"), error))
+        return false;
+    profile = sim::PlanProfile(spec);
+    return true;
 }
 
 bool ReadFault(const std::string& body, sim::Fault& fault, std::string& error)
 {
-    return ReadSchemaBody(body, scenario::ParseLiveFault, fault, error);
+    nlohmann::json object;
+    sim::FaultSpec spec;
+    if (!ReadBodyObject(body, object, error) || !Report(ReadFaultJson(object, "fault", spec), error) ||
+        !Report(sim::ValidateLiveFault(spec, "fault"), error))
+        return false;
+    fault = sim::PlanFault(spec);
+    return true;
 }
 
-bool ReadDeviceTables(const std::string& body, std::vector<scenario::DeviceGroup>& groups, std::string& error)
+bool ReadDeviceTables(const std::string& body, std::vector<sim::DeviceGroup>& groups, std::string& error)
 {
     nlohmann::json parsed;
     if (!ParseJson(body, parsed, error))
@@ -105,15 +115,18 @@ bool ReadDeviceTables(const std::string& body, std::vector<scenario::DeviceGroup
     }
     for (std::size_t i = 0; i < (many ? parsed.size() : 1); ++i) {
         const nlohmann::json& table = many ? parsed[i] : parsed;
-        // Built by appending: GCC 12 at -O3 warns falsely on a concatenation that starts with a literal.
-        std::string where;
-        if (many)
-            where.append("[").append(std::to_string(i)).append("] ");
-        groups.emplace_back();
-        if (!table.is_object() || !ReadSchemaObject(table, scenario::ParseLiveDevice, groups.back(), error)) {
-            error = where + (table.is_object() ? error : "is no JSON object");
+        sim::DeviceSpec spec;
+        if (!table.is_object()) {
+            error = std::string("[").append(std::to_string(i)).append("] is no JSON object");
             return false;
         }
+        if (!Report(ReadDeviceJson(table, "device", spec), error) || !Report(sim::ValidateLiveDevice(spec, "device"), error)) {
+            // Built by appending: GCC 12 at -O3 warns falsely on a concatenation that starts with a literal.
+            if (many)
+                error = std::string("[").append(std::to_string(i)).append("] ").append(error);
+            return false;
+        }
+        groups.push_back(sim::PlanDevice(spec));
     }
     return true;
 }

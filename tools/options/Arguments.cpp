@@ -44,11 +44,15 @@ bool ParseWhole(std::string_view text, long long low, long long high, long long&
     return result.ec == std::errc{} && result.ptr == text.data() + text.size() && value >= low && value <= high;
 }
 
+bool ParseNumber(std::string_view text, double& value)
+{
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    return result.ec == std::errc{} && result.ptr == text.data() + text.size() && std::isfinite(value);
+}
+
 bool ParseSeconds(std::string_view text, bool allowZero, double& seconds)
 {
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    return result.ec == std::errc{} && result.ptr == text.data() + text.size() && std::isfinite(seconds) &&
-           (seconds > 0 || (allowZero && seconds == 0)) && seconds < 1e9;
+    return ParseNumber(text, seconds) && (seconds > 0 || (allowZero && seconds == 0)) && seconds < 1e9;
 }
 
 bool BadValue(std::string& error, std::string_view value, std::string_view option, std::string_view expected)

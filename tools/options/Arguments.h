@@ -17,6 +17,8 @@ std::string Usage(const CLI::App& app);
 
 // A whole number from `low` to `high`, and nothing else.
 bool ParseWhole(std::string_view text, long long low, long long high, long long& value);
+// A finite number, and nothing else.
+bool ParseNumber(std::string_view text, double& value);
 // A finite number of seconds below 1e9, above 0 (or 0 too when allowed).
 bool ParseSeconds(std::string_view text, bool allowZero, double& seconds);
 

@@ -1,72 +1,9 @@
 #include "tools/scenario/CsvTable.h"
 
-#include <charconv>
-#include <cmath>
-#include <utility>
-
 #include "tools/scenario/TextFile.h"
+#include "tools/sim/CsvTable.h"
 
 namespace mimicbox::scenario {
-
-namespace {
-
-std::string_view Trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool ParseNumber(std::string_view text, double& value)
-{
-    text = Trim(text);
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    return result.ec == std::errc{} && result.ptr == text.data() + text.size() && std::isfinite(value);
-}
-
-bool ParseRow(std::string_view line, sim::TablePoint& point)
-{
-    const std::size_t comma = line.find(',');
-    return comma != std::string_view::npos && ParseNumber(line.substr(0, comma), point.seconds) &&
-           ParseNumber(line.substr(comma + 1), point.value);
-}
-
-}  // namespace
-
-bool ParseCsvTable(std::string_view text, std::vector<sim::TablePoint>& points, std::string& error)
-{
-    points.clear();
-    int number = 0;
-    bool headerAllowed = true;
-    while (!text.empty()) {
-        const std::size_t end = std::min(text.find('\n'), text.size());
-        const std::string_view line = Trim(text.substr(0, end));
-        text.remove_prefix(std::min(end + 1, text.size()));
-        ++number;
-        if (line.empty() || line.front() == '#')
-            continue;
-        sim::TablePoint point;
-        const bool first = std::exchange(headerAllowed, false);
-        if (!ParseRow(line, point)) {
-            if (first)
-                continue;
-            error = "line " + std::to_string(number) + ": not two numbers 'seconds,value'";
-            return false;
-        }
-        if (point.seconds < 0 || (!points.empty() && point.seconds <= points.back().seconds)) {
-            error = "line " + std::to_string(number) + ": seconds must start from 0 or later and rise";
-            return false;
-        }
-        points.push_back(point);
-    }
-    if (points.empty()) {
-        error = "no rows";
-        return false;
-    }
-    return true;
-}
 
 bool ReadCsvTable(const std::string& path, std::vector<sim::TablePoint>& points, std::string& error)
 {
@@ -76,7 +13,7 @@ bool ReadCsvTable(const std::string& path, std::vector<sim::TablePoint>& points,
         error = "cannot read " + path + ": " + why;
         return false;
     }
-    if (!ParseCsvTable(text, points, error)) {
+    if (!sim::ParseCsvTable(text, points, error)) {
         error = path + ": " + error;
         return false;
     }

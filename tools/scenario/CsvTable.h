@@ -2,19 +2,14 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "tools/sim/Profile.h"
 
 namespace mimicbox::scenario {
 
-// Rows of two finite numbers separated by a comma, seconds from 0 and strictly rising; blank lines
-// and lines starting with '#' are skipped, and so is a first other line that is not numbers (a header).
-// False with "line N: what is wrong" on any other line, or when no row is left.
-bool ParseCsvTable(std::string_view text, std::vector<sim::TablePoint>& points, std::string& error);
-
-// Reads the file and parses it as above; false with a message when it cannot be read.
+// Reads the file and parses it as sim::ParseCsvTable does; false with a message when it cannot be
+// read or does not parse.
 bool ReadCsvTable(const std::string& path, std::vector<sim::TablePoint>& points, std::string& error);
 
 }  // namespace mimicbox::scenario
