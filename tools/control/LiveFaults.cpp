@@ -38,7 +38,7 @@ void LiveFaults::OnEvent(const sim::Event& event)
     };
     const Reply reply = std::move(found->second.reply);
     waiting_.erase(found);
-    reply({200, answer.dump() + "\n"});
+    reply(JsonAnswer(answer));
 }
 
 void LiveFaults::EndRun()
@@ -62,7 +62,7 @@ void LiveFaults::Pending(uint64_t id, const char* why)
     const Reply reply = std::move(found->second.reply);
     retired_.push_back(std::move(found->second.timer));
     waiting_.erase(found);
-    reply({202, answer.dump() + "\n"});
+    reply(JsonAnswer(answer, 202));
 }
 
 }  // namespace mimicbox::control

@@ -4,10 +4,12 @@
 
 namespace mimicbox::control {
 
-Response JsonError(int status, const std::string& message)
+Response JsonAnswer(const nlohmann::ordered_json& body, int status)
 {
-    return {status, nlohmann::json{{"error", message}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"};
+    return {status, body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"};
 }
+
+Response JsonError(int status, const std::string& message) { return JsonAnswer({{"error", message}}, status); }
 
 void Render(Response& response)
 {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +40,9 @@ struct Response {
 
 // Answers a request, once; handlers may answer later than they return.
 using Reply = std::function<void(Response)>;
+
+// The JSON as the answer's body, with the status; bytes that are not UTF-8 in it are replaced.
+Response JsonAnswer(const nlohmann::ordered_json& body, int status = 200);
 
 // {"error": "MESSAGE"} with the status; bytes that are not UTF-8 in the message are replaced.
 Response JsonError(int status, const std::string& message);

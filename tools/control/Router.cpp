@@ -68,7 +68,7 @@ void Router::Index(Reply reply) const
     nlohmann::ordered_json routes = nlohmann::ordered_json::array();
     for (const Route& route : routes_)
         routes.push_back({{"method", route.method}, {"path", route.pattern}, {"help", route.help}});
-    reply({200, routes.dump(2) + "\n"});
+    reply(JsonAnswer(routes));
 }
 
 }  // namespace mimicbox::control

@@ -41,7 +41,7 @@ std::vector<Route> Controller::Table()
         {"POST", "/stop", "end the run as SIGTERM does",
          [this](const Call&, Reply reply) {
              stop_();
-             reply({200, "{\"stopping\":true}\n"});
+             reply(JsonAnswer({{"stopping", true}}));
          }},
     };
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tools/control/http/HttpMessage.h"
+#include "tools/control/http/HttpText.h"
 
 namespace mimicbox::control::http {
 
@@ -73,11 +74,5 @@ private:
     int errorStatus_ = 0;
     std::string errorText_;
 };
-
-// "%41b" is "Ab"; false for a '%' without two hex digits.
-bool PercentDecode(std::string_view text, std::string& decoded);
-
-// The value of `name` in a query ("since=5&x=1"), decoded; false when absent or malformed.
-bool QueryValue(std::string_view query, std::string_view name, std::string& value);
 
 }  // namespace mimicbox::control::http
