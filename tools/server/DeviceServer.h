@@ -1,28 +1,28 @@
 // The reference device server: it accepts any number of devices, decodes what they send, counts it,
-// and sends switch toggles on request or on a timer.
+// and sends switch toggles on request or on a timer. Its connections, timers and output are seams:
+// it runs on Asio and prints in the program, and on fakes in tests.
 #pragma once
 
-#include <asio/io_context.hpp>
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "tools/io/Listener.h"
-#include "tools/io/ServerSession.h"
+#include "tools/server/ServerEvent.h"
 #include "tools/server/ServerOptions.h"
 #include "tools/server/ServerStats.h"
+#include "tools/sim/RepeatTimer.h"
 #include "tools/sim/Scheduler.h"
+#include "tools/sim/ServerNetwork.h"
 
 namespace mimicbox::server {
 
-class DeviceServer : public io::ServerSessionHandler {
+class DeviceServer : public sim::ServerConnectionHandler {
 public:
-    // Prints on `out` and `err`, which are not owned; the context and scheduler must outlive it.
-    DeviceServer(const ServerOptions& options, asio::io_context& context, sim::Scheduler& scheduler, std::FILE* out,
-                 std::FILE* err);
+    // The scheduler, network and sink must outlive the server. `onStopped` ends the program's loop.
+    DeviceServer(const ServerOptions& options, sim::Scheduler& scheduler, sim::ServerNetwork& network, ServerSink& sink,
+                 std::function<void()> onStopped);
     ~DeviceServer() override;
 
     // Starts listening; false with a message when the address cannot be listened on.
@@ -32,36 +32,38 @@ public:
     // Sends a toggle to every device with the serial, or to every Relay-Box when serial is 0.
     // Returns the number of devices it went to.
     int Toggle(int32_t serial);
-    // Closes every connection and the listener, and stops the loop.
+    // Closes every connection and stops listening; the last stats line first, when kept.
     void Stop();
 
-    // io::ServerSessionHandler
-    void OnRecord(io::ServerSession& session, std::string_view record) override;
-    void OnOverflow(io::ServerSession& session, std::size_t dropped) override;
-    void OnClosed(io::ServerSession& session, std::string_view reason) override;
+    // sim::ServerConnectionHandler
+    void OnAccepted(std::unique_ptr<sim::ServerConnection> connection) override;
+    void OnRecord(sim::ServerConnection& connection, std::string_view record) override;
+    void OnOverflow(sim::ServerConnection& connection, std::size_t dropped) override;
+    void OnClosed(sim::ServerConnection& connection, std::string_view reason) override;
+    void OnTrouble(const std::string& message) override;
 
 private:
-    void OnAccepted(asio::ip::tcp::socket socket);
-    void Print(std::FILE* stream, const std::string& peer, const std::string& text);
-    // "relay:1001", as the runner names it, once the device has sent a readable report.
-    static std::string DeviceLabel(const io::ServerSession& session);
+    // A connection and what its reports say the device is.
+    struct Device {
+        std::unique_ptr<sim::ServerConnection> connection;
+        DeviceIdentity identity{0, 0};
+    };
+
+    ServerEvent Make(ServerEvent::Kind kind, const sim::ServerConnection* connection = nullptr) const;
+    void Emit(ServerEvent event) { sink_.OnEvent(event); }
     void List();
-    void OnToggleTimer();
-    void OnStatsTimer();
+    void Refuse(const std::string& why);
+    void OnStatsDue();
 
     ServerOptions options_;
-    asio::io_context& context_;
     sim::Scheduler& scheduler_;
-    std::FILE* out_;
-    std::FILE* err_;
-    io::Listener listener_;
-    std::shared_ptr<io::SharedReadBuffer> buffer_;
-    std::map<io::ServerSession*, std::shared_ptr<io::ServerSession>> sessions_;
-    std::unique_ptr<sim::Timer> toggleTimer_;
-    std::unique_ptr<sim::Timer> statsTimer_;
-    sim::Instant start_{};
-    int64_t toggleTick_ = 0;
-    int64_t statsTick_ = 0;
+    sim::ServerNetwork& network_;
+    ServerSink& sink_;
+    std::function<void()> onStopped_;
+    std::map<const sim::ServerConnection*, Device> devices_;
+    sim::RepeatTimer toggleTimer_;
+    sim::RepeatTimer statsTimer_;
+    sim::Instant statsWindow_{};  // when the stats line's window began
     ServerStats stats_;
     bool stopped_ = false;
 };

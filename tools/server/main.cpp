@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include "tools/io/AsioScheduler.h"
+#include "tools/io/AsioServerNetwork.h"
 #include "tools/io/DescriptorLimit.h"
 #include "tools/io/LineReader.h"
 #include "tools/io/StopSignals.h"
 #include "tools/server/DeviceServer.h"
 #include "tools/server/ServerOptions.h"
+#include "tools/server/ServerText.h"
 
 int main(int argc, char* argv[])
 {
@@ -34,7 +36,9 @@ int main(int argc, char* argv[])
     io::RaiseDescriptorLimit(0, error);
     asio::io_context context(1);
     io::AsioScheduler scheduler(context);
-    server::DeviceServer deviceServer(options, context, scheduler, stdout, stderr);
+    io::AsioServerNetwork network(context);
+    server::ServerText text(stdout, stderr, options.quiet);
+    server::DeviceServer deviceServer(options, scheduler, network, text, [&] { context.stop(); });
     if (!deviceServer.Listen(error)) {
         std::fprintf(stderr, "mimicbox-server: %s\n", error.c_str());
         return 1;

@@ -56,10 +56,10 @@ void Plant::Start(std::function<void()> onFinished)
     const auto count = static_cast<Nanos::rep>(sessions_.size());
     for (std::size_t i = 0; i < sessions_.size(); ++i)
         sessions_[i]->Start(start + config_.rampUp * static_cast<Nanos::rep>(i) / std::max<Nanos::rep>(count, 1));
-    start_ = start;
     for (std::size_t i = 0; i < config_.actions.size(); ++i) {
-        actionTimers_.push_back(scheduler_.CreateTimer([this, i] { OnActionDue(i); }));
-        actionTimers_.back()->Start(start + Seconds(config_.actions[i].at));
+        const TimedAction& timed = config_.actions[i];
+        actionTimers_.push_back(std::make_unique<RepeatTimer>(scheduler_, [this, i] { OnActionDue(i); }));
+        actionTimers_.back()->Start(start + Seconds(timed.at), timed.every > 0 ? Seconds(timed.every) : Nanos(0));
     }
     if (config_.duration > Nanos(0)) {
         durationTimer_ = scheduler_.CreateTimer([this] { Finish(); });
@@ -74,8 +74,8 @@ void Plant::Stop()
         durationTimer_->Cancel();
     for (auto& timer : actionTimers_)
         timer->Cancel();
-    for (Toggle& toggle : toggles_)
-        toggle.timer.reset();
+    for (auto& toggle : toggles_)
+        toggle.reset();
     if (starter_)
         starter_->Cancel();
     for (auto& session : sessions_)
@@ -128,11 +128,8 @@ void Plant::StartAdded()
         if (toggleEvery > 0) {
             if (toggles_.size() <= index)
                 toggles_.resize(index + 1);
-            Toggle& toggle = toggles_[index];
-            toggle.from = at;
-            toggle.every = Seconds(toggleEvery);
-            toggle.timer = scheduler_.CreateTimer([this, i = index] { OnToggleDue(i); });
-            toggle.timer->Start(at + toggle.every);
+            toggles_[index] = std::make_unique<RepeatTimer>(scheduler_, [this, i = index] { OnToggleDue(i); });
+            toggles_[index]->Start(at + Seconds(toggleEvery), Seconds(toggleEvery));
         }
         at += kLiveConnectGap;
     }
@@ -157,7 +154,7 @@ void Plant::Remove(std::size_t index)
     if (session->Finished())
         --finished_;
     if (index < toggles_.size())
-        toggles_[index].timer.reset();
+        toggles_[index].reset();
     std::erase_if(added_, [index](const auto& waiting) { return waiting.first == index; });
     session->Stop();
     Announce(EventKind::kRemoved, index, session->GetDevice().Identity());
@@ -196,22 +193,13 @@ void Plant::OnActionDue(std::size_t index)
 {
     const TimedAction& timed = config_.actions[index];
     Apply(timed.devices, timed.action);
-    // Repeats keep to the start's grid, so that they do not drift with the loop.
-    if (timed.every > 0 && !ended_) {
-        const Nanos every = Seconds(timed.every);
-        const Nanos since = scheduler_.Now() - (start_ + Seconds(timed.at));
-        actionTimers_[index]->Start(start_ + Seconds(timed.at) + every * (since / every + 1));
-    }
 }
 
 void Plant::OnToggleDue(std::size_t index)
 {
-    Toggle& toggle = toggles_[index];
     Action action;
     action.kind = ActionKind::kSetSwitch;
     sessions_[index]->Apply(action);
-    const Nanos since = scheduler_.Now() - toggle.from;
-    toggle.timer->Start(toggle.from + toggle.every * (since / toggle.every + 1));
 }
 
 void Plant::OnSessionFinished()

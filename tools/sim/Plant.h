@@ -13,6 +13,7 @@
 #include "tools/sim/Action.h"
 #include "tools/sim/DeviceRange.h"
 #include "tools/sim/Fault.h"
+#include "tools/sim/RepeatTimer.h"
 #include "tools/sim/Session.h"
 
 namespace mimicbox::sim {
@@ -78,12 +79,6 @@ public:
     std::size_t Apply(const std::vector<DeviceRange>& devices, const Action& action);
 
 private:
-    // A live-added Relay-Box's own switch flips, on a grid from when it was added.
-    struct Toggle {
-        std::unique_ptr<Timer> timer;
-        Instant from{};
-        Nanos every{};
-    };
 
     std::unique_ptr<Session> MakeSession(std::size_t index, const DeviceIdentity& device, const DeviceSetup* setup);
     std::size_t NumberFor(const DeviceIdentity& device);
@@ -102,14 +97,14 @@ private:
     EventSink& sink_;
     std::vector<std::unique_ptr<Session>> sessions_;  // null where a device was removed
     std::unordered_map<uint64_t, std::size_t> numbers_;  // by DeviceKey, removed devices too
-    std::vector<Toggle> toggles_;                      // by device number, when it has one
+    // A live-added Relay-Box's own switch flips, by device number, when it has one.
+    std::vector<std::unique_ptr<RepeatTimer>> toggles_;
     std::size_t held_ = 0;
     std::vector<std::pair<std::size_t, double>> added_;  // to start, with their toggle periods
     std::unique_ptr<Timer> starter_;
     Instant nextLiveConnect_{};
     std::unique_ptr<Timer> durationTimer_;
-    std::vector<std::unique_ptr<Timer>> actionTimers_;
-    Instant start_{};
+    std::vector<std::unique_ptr<RepeatTimer>> actionTimers_;
     std::function<void()> onFinished_;
     std::size_t finished_ = 0;
     bool ended_ = false;
