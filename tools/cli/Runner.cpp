@@ -1,0 +1,197 @@
+#include "tools/cli/Runner.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <unistd.h>
+
+#include "tools/control/LineCommands.h"
+#include "tools/io/DescriptorLimit.h"
+#include "tools/report/JUnit.h"
+#include "tools/report/SummaryJson.h"
+#include "tools/report/SummaryText.h"
+
+namespace mimicbox::cli {
+
+namespace {
+
+// Descriptors beside the devices' sockets: standard streams, the loop's own, a lookup.
+constexpr std::size_t kSpareDescriptors = 32;
+// ... and the control API's clients, so that devices added live cannot lock it out.
+constexpr std::size_t kControlDescriptors = 128;
+
+int UsageError(const std::string& error)
+{
+    std::fprintf(stderr, "mimicbox-cli: %s\nTry 'mimicbox-cli --help'.\n", error.c_str());
+    return 2;
+}
+
+bool ReadSources(asio::io_context& context, const std::vector<std::string>& texts,
+                 std::vector<asio::ip::address_v4>& sources, std::string& error)
+{
+    for (const std::string& text : texts) {
+        std::error_code ignored;
+        sources.push_back(asio::ip::make_address_v4(text, ignored));
+        if (!io::CheckSourceAddress(context, sources.back(), error))
+            return false;
+    }
+    return true;
+}
+
+// 3 when an expectation failed; else 1 when a device gave up or never connected and no expectation
+// judges its connection (a device the control API removed is none of the run's business); else 0.
+int ExitStatus(const sim::Summary& summary, const sim::Verdict& verdict, const std::vector<sim::VerdictResult>& results)
+{
+    if (std::any_of(results.begin(), results.end(), [](const sim::VerdictResult& result) { return !result.passed; }))
+        return 3;
+    for (std::size_t i = 0; i < summary.Devices().size(); ++i) {
+        const sim::DeviceStats& stats = summary.Devices()[i];
+        if ((stats.gaveUp || stats.connects == 0) && !stats.removed && !verdict.CoversConnection(i))
+            return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+Runner::Runner(CliOptions options) : options_(std::move(options)) {}
+
+Runner::~Runner() = default;
+
+int Runner::Run()
+{
+    int status = 0;
+    if (!Prepare(status))
+        return status;
+    std::string error;
+    if (!ServeControl(error))
+        return UsageError(error);
+    signals_ = std::make_unique<io::StopSignals>(context_, [this] { context_.stop(); });
+    ReadLineCommands();
+    start_ = scheduler_.Now();
+    plant_->Start([this] { context_.stop(); });
+    context_.run();
+    Finish();
+    return Report();
+}
+
+bool Runner::Prepare(int& status)
+{
+    std::string error;
+    status = 2;
+    if (!io::RaiseDescriptorLimit(options_.plant.devices.size() + kSpareDescriptors, error)) {
+        std::fprintf(stderr, "mimicbox-cli: %s\n", error.c_str());
+        return false;
+    }
+    std::vector<asio::ip::address_v4> sources;
+    if (!ReadSources(context_, options_.sources, sources, error) ||
+        (!options_.logJson.empty() && !logJson_.Open(options_.logJson, error)) ||
+        (!options_.summaryJson.empty() && !summaryJson_.Open(options_.summaryJson, error)) ||
+        (!options_.junit.empty() && !junit_.Open(options_.junit, error))) {
+        UsageError(error);
+        return false;
+    }
+    Build(sources);
+    return true;
+}
+
+void Runner::Build(const std::vector<asio::ip::address_v4>& sources)
+{
+    const sim::PlantConfig& config = options_.plant;
+    network_ = std::make_unique<io::AsioNetwork>(context_, options_.server, options_.port, sources);
+    summary_ = std::make_unique<sim::Summary>(config.devices, config.faults);
+    text_ = std::make_unique<report::TextSink>(stdout, stderr, options_.server + ":" + std::to_string(options_.port),
+                                               options_.quiet);
+    verdict_ = std::make_unique<sim::Verdict>(config.devices, options_.expectations);
+    sinks_.Add(*summary_);
+    sinks_.Add(*verdict_);
+    sinks_.Add(*text_);
+    if (logJson_.Get()) {
+        json_ = std::make_unique<report::JsonLinesSink>(logJson_.Get(), scheduler_.Now());
+        sinks_.Add(*json_);
+    }
+    options_.plant.seed = options_.seed.value_or(std::random_device{}());
+    plant_ = std::make_unique<sim::Plant>(options_.plant, scheduler_, *network_, sinks_);
+    sinks_.Add(metrics_);
+    const bool serving = !options_.controlAddress.empty();
+    controller_ = std::make_unique<control::Controller>(
+        control::PlantAccess{*plant_, *summary_, metrics_, scheduler_, files_, serving ? &feed_ : nullptr},
+        [this] { context_.stop(); },
+        control::ControllerOptions{io::DescriptorRoom(kSpareDescriptors + kControlDescriptors, sim::kMaxDevicesPerProcess),
+                                   options_.dataDir});
+    sinks_.Add(*controller_);
+    if (serving)
+        sinks_.Add(feed_);
+}
+
+bool Runner::ServeControl(std::string& error)
+{
+    if (options_.controlAddress.empty())
+        return true;
+    http_ = std::make_unique<control::HttpControl>(
+        context_, [this](const control::Request& request, control::Reply reply) { controller_->Dispatch(request, reply); },
+        options_.controlToken);
+    if (!http_->Listen(options_.controlAddress, options_.controlPort, error))
+        return false;
+    std::printf("control: http://%s:%u\n", options_.controlAddress.c_str(), http_->Port());
+    http_->Start();
+    return true;
+}
+
+// On a terminal, line commands drive the plant through the same requests as the API.
+void Runner::ReadLineCommands()
+{
+    if (!::isatty(STDIN_FILENO))
+        return;
+    commands_ = std::make_unique<io::LineReader>(context_, STDIN_FILENO, [this](const std::string& line) {
+        control::Request request;
+        std::string usage;
+        if (!control::LineToRequest(line, request, usage)) {
+            std::printf("%s\n", usage.c_str());
+            return;
+        }
+        const auto print = [request](control::Response response) {
+            std::printf("%s\n", control::ResponseText(request, std::move(response)).c_str());
+        };
+        // Nothing typed may end the runner.
+        try {
+            controller_->Dispatch(request, print);
+        } catch (const std::exception& failure) {
+            std::printf("failed: %s\n", failure.what());
+        }
+    });
+}
+
+void Runner::Finish()
+{
+    // Requests not yet taken up are refused from here on; those under way are answered.
+    if (http_)
+        http_->StopTaking();
+    plant_->Stop();
+    controller_->EndRun();
+    signals_->Cancel();
+    // The closes, and the second halves of split records before them, get a moment to go out.
+    context_.restart();
+    context_.run_for(std::chrono::milliseconds(500));
+    // Event streams get every event up to the end, then end.
+    feed_.Close();
+    if (http_)
+        http_->Stop();
+}
+
+int Runner::Report() const
+{
+    report::WriteSummary(*summary_, stdout);
+    const std::vector<sim::VerdictResult> results = verdict_->Results();
+    std::fputs(report::VerdictLines(results).c_str(), stdout);
+    if (summaryJson_.Get())
+        std::fputs(report::SummaryJson(*summary_).c_str(), summaryJson_.Get());
+    if (junit_.Get()) {
+        const double seconds = std::chrono::duration<double>(scheduler_.Now() - start_).count();
+        std::fputs(report::JUnitXml(results, "mimicbox-cli", seconds).c_str(), junit_.Get());
+    }
+    std::fflush(stdout);
+    return ExitStatus(*summary_, *verdict_, results);
+}
+
+}  // namespace mimicbox::cli
