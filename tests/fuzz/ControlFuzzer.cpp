@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/fuzz/PlantHarness.h"
+#include "tests/fuzz/ControlHarness.h"
 #include "tools/control/http/RequestParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::size_t piece = 1 + data[0] % 64;
     const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     // One plant for all inputs, as a long run sees request after request; its size is bounded.
-    static fuzz::PlantHarness harness;
+    static fuzz::ControlHarness harness;
     mimicbox::control::http::RequestParser parser;
     std::string inbox;
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             harness.Call({request.method, request.path, request.body, request.query});
             parser.Reset();
         }
-        harness.scheduler.Advance(std::chrono::milliseconds(200));
+        harness.plant.scheduler.Advance(std::chrono::milliseconds(200));
     }
     return 0;
 }

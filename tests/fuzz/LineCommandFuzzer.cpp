@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/fuzz/PlantHarness.h"
+#include "tests/fuzz/ControlHarness.h"
 #include "tools/control/LineCommands.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
     // One plant for all inputs, as a long run sees request after request; its size is bounded.
-    static fuzz::PlantHarness harness;
+    static fuzz::ControlHarness harness;
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         mimicbox::control::Request request;
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         } else if (usage.empty()) {
             __builtin_trap();
         }
-        harness.scheduler.Advance(std::chrono::milliseconds(100));
+        harness.plant.scheduler.Advance(std::chrono::milliseconds(100));
         start = end + 1;
     }
     return 0;

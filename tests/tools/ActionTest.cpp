@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "tests/tools/PlantFixture.h"
 #include "tools/testing/FakeNetwork.h"
 #include "tools/testing/ManualScheduler.h"
 #include "tools/testing/RecordingSink.h"
@@ -20,7 +21,7 @@ namespace {
 
 const std::string kToggle = std::string("TolvarkControl: 8, 1005, 4, 0, 0, 1, 11;") + '\0';
 
-class ActionTest : public ::testing::Test {
+class ActionTest : public PlantFixture {
 protected:
     void Run(std::vector<TimedAction> actions = {})
     {
@@ -28,8 +29,8 @@ protected:
         config.devices = {{TYPE_RELAY, 1005}, {TYPE_THERMO, 3}};
         config.actions = std::move(actions);
         config.seed = 3;
-        plant_ = std::make_unique<Plant>(config, scheduler_, network_, recorded_);
-        plant_->Start({});
+        harness_.Build(std::move(config));
+        harness_.Start();
     }
     static Action Make(ActionKind kind, double seconds = 0)
     {
@@ -38,12 +39,7 @@ protected:
         action.seconds = seconds;
         return action;
     }
-    std::size_t Sent(std::size_t device) const { return recorded_.Of(EventKind::kSent, device).size(); }
-
-    ManualScheduler scheduler_;
-    FakeNetwork network_{scheduler_};
-    RecordingSink recorded_;
-    std::unique_ptr<Plant> plant_;
+    std::size_t Sent(std::size_t device) const { return harness_.Sent(device); }
 };
 
 }  // namespace

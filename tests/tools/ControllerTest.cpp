@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tools/report/FanOut.h"
+#include "tests/tools/PlantFixture.h"
 #include "tools/testing/FakeNetwork.h"
 #include "tools/testing/ManualScheduler.h"
 
@@ -36,22 +36,21 @@ public:
     std::vector<Done> pending;
 };
 
-class ControllerTest : public ::testing::Test {
+class ControllerTest : public PlantFixture {
 protected:
     ControllerTest()
     {
-        config_.devices = {{TYPE_THERMO, 3}, {TYPE_RELAY, 1005}};
-        config_.seed = 5;
-        summary_ = std::make_unique<sim::Summary>(config_.devices);
-        plant_ = std::make_unique<sim::Plant>(config_, scheduler_, network_, sinks_);
+        sim::PlantConfig config;
+        config.devices = {{TYPE_THERMO, 3}, {TYPE_RELAY, 1005}};
+        config.seed = 5;
+        harness_.Build(std::move(config));
         controller_ = std::make_unique<Controller>(
             PlantAccess{*plant_, *summary_, metrics_, scheduler_, files_, &feed_}, [this] { stopped_ = true; },
             ControllerOptions{sim::kMaxDevicesPerProcess, "/data", 3});
-        sinks_.Add(*summary_);
-        sinks_.Add(metrics_);
-        sinks_.Add(*controller_);
-        sinks_.Add(feed_);
-        plant_->Start({});
+        harness_.Add(metrics_);
+        harness_.Add(*controller_);
+        harness_.Add(feed_);
+        harness_.Start();
         scheduler_.Advance(1ms);
     }
     // Sends the request; the answer it has got so far (status 0 when none yet).
@@ -77,15 +76,9 @@ protected:
         return nlohmann::json::parse(response.body, nullptr, false);
     }
 
-    sim::PlantConfig config_;
-    mimicbox::testing::ManualScheduler scheduler_;
     FakeFiles files_;
     EventFeed feed_{1000, scheduler_.Now()};
-    mimicbox::testing::FakeNetwork network_{scheduler_};
-    report::FanOut sinks_;
     Metrics metrics_;
-    std::unique_ptr<sim::Summary> summary_;
-    std::unique_ptr<sim::Plant> plant_;
     std::unique_ptr<Controller> controller_;
     bool stopped_ = false;
 };

@@ -18,7 +18,7 @@
 #include "tools/control/Controller.h"
 #include "tools/control/FileWorker.h"
 #include "tools/io/AsioScheduler.h"
-#include "tools/report/FanOut.h"
+#include "tools/sim/FanOut.h"
 #include "tools/sim/Summary.h"
 #include "tools/testing/FakeNetwork.h"
 
@@ -135,7 +135,7 @@ protected:
     mimicbox::testing::FakeNetwork network_{scheduler_};
     control::FileWorker files_{context_};
     sim::PlantConfig config_;
-    report::FanOut sinks_;
+    sim::FanOut sinks_;
     control::Metrics metrics_;
     std::unique_ptr<sim::Summary> summary_;
     std::unique_ptr<sim::Plant> plant_;

@@ -7,7 +7,8 @@
 #include <set>
 
 #include "tests/SplitRecords.h"
-#include "tools/report/FanOut.h"
+#include "tests/tools/PlantFixture.h"
+#include "tools/sim/FanOut.h"
 #include "tools/sim/Summary.h"
 #include "tools/testing/FakeNetwork.h"
 #include "tools/testing/ManualScheduler.h"
@@ -22,7 +23,7 @@ using mimicbox::testing::RecordingSink;
 
 namespace {
 
-class PlantTest : public ::testing::Test {
+class PlantTest : public PlantFixture {
 protected:
     void Run(std::vector<DeviceIdentity> devices, uint64_t reportLimit = 0)
     {
@@ -30,11 +31,8 @@ protected:
         config.devices = std::move(devices);
         config.policy.reportLimit = reportLimit;
         config.seed = 11;
-        summary_ = std::make_unique<Summary>(config.devices);
-        sinks_.Add(recorded_);
-        sinks_.Add(*summary_);
-        plant_ = std::make_unique<Plant>(config, scheduler_, network_, sinks_);
-        plant_->Start([this] { finished_ = true; });
+        harness_.Build(std::move(config));
+        harness_.Start();
     }
     std::size_t Add(DeviceIdentity device, const std::string& temperature = "0", double toggleEvery = 0)
     {
@@ -43,15 +41,7 @@ protected:
         const std::vector<std::size_t> added = plant_->Add({device}, setup, toggleEvery);
         return added.empty() ? plant_->Size() : added[0];
     }
-    std::size_t Sent(std::size_t device) const { return recorded_.Of(EventKind::kSent, device).size(); }
-
-    ManualScheduler scheduler_;
-    FakeNetwork network_{scheduler_};
-    RecordingSink recorded_;
-    report::FanOut sinks_;
-    std::unique_ptr<Summary> summary_;
-    std::unique_ptr<Plant> plant_;
-    bool finished_ = false;
+    std::size_t Sent(std::size_t device) const { return harness_.Sent(device); }
 };
 
 }  // namespace

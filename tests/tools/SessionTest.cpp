@@ -10,7 +10,8 @@
 #include <string>
 
 #include "tests/SplitRecords.h"
-#include "tools/report/FanOut.h"
+#include "tests/tools/PlantFixture.h"
+#include "tools/sim/FanOut.h"
 #include "tools/sim/Summary.h"
 #include "tools/testing/FakeNetwork.h"
 #include "tools/testing/ManualScheduler.h"
@@ -27,15 +28,12 @@ namespace {
 
 const std::string kToggle = std::string("TolvarkControl: 8, 1005, 4, 0, 0, 1, 11;") + '\0';
 
-class SessionTest : public ::testing::Test {
+class SessionTest : public PlantFixture {
 protected:
     void Run(PlantConfig config)
     {
-        summary_ = std::make_unique<Summary>(config.devices);
-        sinks_.Add(recorded_);
-        sinks_.Add(*summary_);
-        plant_ = std::make_unique<Plant>(config, scheduler_, network_, sinks_);
-        plant_->Start([this] { finished_ = true; });
+        harness_.Build(std::move(config));
+        harness_.Start();
     }
     static PlantConfig Devices(std::vector<DeviceIdentity> devices)
     {
@@ -44,14 +42,6 @@ protected:
         config.seed = 7;
         return config;
     }
-
-    ManualScheduler scheduler_;
-    FakeNetwork network_{scheduler_};
-    RecordingSink recorded_;
-    std::unique_ptr<Summary> summary_;
-    report::FanOut sinks_;
-    std::unique_ptr<Plant> plant_;
-    bool finished_ = false;
 };
 
 }  // namespace
@@ -265,11 +255,7 @@ TEST_F(SessionTest, AOneShotFaultThatLosesToASplitFiresOnTheNextFreeReport)
 {
     PlantConfig config = SplitEveryThird();
     config.policy.reportLimit = 9;
-    summary_ = std::make_unique<Summary>(config.devices, config.faults);
-    sinks_.Add(recorded_);
-    sinks_.Add(*summary_);
-    plant_ = std::make_unique<Plant>(config, scheduler_, network_, sinks_);
-    plant_->Start([this] { finished_ = true; });
+    Run(config);
     scheduler_.Advance(6s);
     const auto sent = recorded_.Of(EventKind::kSent, 0);
     ASSERT_EQ(sent.size(), 9u);
@@ -294,7 +280,7 @@ TEST_F(SessionTest, EveryWayARunEndsLetsTheLastSplitRecordArriveWhole)
         config.policy.reportLimit = end == End::kReportLimit ? 9 : 0;
         config.duration = end == End::kDuration ? 4600ms : 0ms;
         bool finished = false;
-        Plant plant(config, scheduler, network, sinks_);
+        Plant plant(config, scheduler, network, recorded_);
         plant.Start([&] { finished = true; });
         scheduler.Advance(4600ms);
         if (end == End::kReportLimit) {
@@ -319,7 +305,7 @@ TEST_F(SessionTest, ADisconnectLetsAStartedRecordEndButAResetCutsIt)
         ManualScheduler scheduler;
         FakeNetwork network(scheduler);
         PlantConfig config = SplitEveryThird();
-        Plant plant(config, scheduler, network, sinks_);
+        Plant plant(config, scheduler, network, recorded_);
         plant.Start({});
         scheduler.Advance(1600ms);
         Action action;

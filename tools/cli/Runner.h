@@ -17,7 +17,7 @@
 #include "tools/io/AsioScheduler.h"
 #include "tools/io/LineReader.h"
 #include "tools/io/StopSignals.h"
-#include "tools/report/FanOut.h"
+#include "tools/sim/FanOut.h"
 #include "tools/report/JsonLinesSink.h"
 #include "tools/report/TextSink.h"
 #include "tools/sim/Plant.h"
@@ -58,7 +58,7 @@ private:
     std::unique_ptr<report::TextSink> text_;
     std::unique_ptr<sim::Verdict> verdict_;
     std::unique_ptr<report::JsonLinesSink> json_;
-    report::FanOut sinks_;
+    sim::FanOut sinks_;
     std::unique_ptr<sim::Plant> plant_;
     control::Metrics metrics_;
     control::EventFeed feed_{65536, scheduler_.Now()};  // the newest events, for GET /events
