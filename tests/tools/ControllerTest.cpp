@@ -176,6 +176,7 @@ TEST_F(ControllerTest, BadRequestsChangeNothingAndSayWhy)
         {"PUT", "/devices/thermo:3/temperature", "{\"value\": \"hot\"}", 400, "value: a number"},
         {"PUT", "/devices/thermo:3/temperature", "{\"value\": 20, \"unit\": \"C\"}", 400, "unknown field 'unit'"},
         {"PUT", "/devices/relay:1005/temperature", "{\"value\": 20}", 400, "a Relay-Box has no temperature"},
+        {"PUT", "/devices/relay:1005/profile", "{\"kind\": \"ramp\", \"rate\": 1}", 400, "a Relay-Box has no temperature"},
         {"PUT", "/devices/thermo:3/switch", "{\"state\": \"on\"}", 400, "a Thermo-Box has no switch"},
         {"PUT", "/devices/relay:1005/switch", "{\"state\": \"up\"}", 400, "state: must be"},
         {"PUT", "/devices/thermo:3/profile", "{\"kind\": \"sine\", \"perod\": 3}", 400, "profile.perod: unknown key"},

@@ -37,3 +37,14 @@ TEST(HistogramTest, ExtremesStayInTheirEndBuckets)
     EXPECT_EQ(histogram.Max(), 3h);
     EXPECT_EQ(histogram.Percentile(1.0), 3h);
 }
+
+TEST(HistogramTest, ARankOnABucketsLastValueStaysInThatBucket)
+{
+    // 99 values of 1 us and one of 10 ms: the 99th of 100 is 1 us, the 100th 10 ms.
+    RunHistogram run;
+    for (int i = 0; i < 99; ++i)
+        run.Add(1us);
+    run.Add(10ms);
+    EXPECT_LT(run.Percentile(0.99), 2us);
+    EXPECT_EQ(run.Percentile(0.991), 10ms);
+}

@@ -108,10 +108,28 @@ TEST(VerdictTest, JUnitHasACasePerResultAndEscapesWhatItQuotes)
         {"thermo:1", "toggles at most 1", false, "5 received <&> \"x\"\x01"},
     };
     const std::string xml = report::JUnitXml(results, "mimicbox-cli", 2.5);
+    EXPECT_THAT(xml, HasSubstr("<testsuites tests=\"2\" failures=\"1\" time=\"2.500\">"));
     EXPECT_THAT(xml, HasSubstr("<testsuite name=\"mimicbox-cli\" tests=\"2\" failures=\"1\" errors=\"0\" skipped=\"0\" time=\"2.500\">"));
     EXPECT_THAT(xml, HasSubstr("<testcase classname=\"relay:1005\" name=\"connection kept\"/>"));
     EXPECT_THAT(xml, HasSubstr("<failure message=\"5 received &lt;&amp;&gt; &quot;x&quot;\"/>"));
     EXPECT_EQ(report::VerdictLines(results),
               "expect relay:1005 connection kept: passed (kept)\n"
               "expect thermo:1 toggles at most 1: FAILED (5 received <&> \"x\"\x01)\n");
+}
+
+TEST(VerdictTest, ToggleBoundsHoldAtTheirEdges)
+{
+    // Expected 2 to 3 toggles; received 1 to 4 in turn.
+    for (uint64_t received = 1; received <= 4; ++received) {
+        Expectation bounded;
+        bounded.minToggles = 2;
+        bounded.maxToggles = 3;
+        Verdict verdict({{TYPE_RELAY, 1005}}, {bounded});
+        verdict.OnEvent(At(EventKind::kConnected, 0, 0s));
+        for (uint64_t i = 0; i < received; ++i)
+            verdict.OnEvent(Received(0, kToggle, true));
+        const std::vector<VerdictResult> results = verdict.Results();
+        ASSERT_EQ(results.size(), 1u);
+        EXPECT_EQ(results[0].passed, received >= 2 && received <= 3) << received;
+    }
 }

@@ -21,9 +21,9 @@ constexpr std::size_t kReadSize = 4095;
 class Link : public std::enable_shared_from_this<Link> {
 public:
     Link(asio::io_context& context, std::shared_ptr<HostResolver> resolver, std::optional<asio::ip::address_v4> source,
-         std::shared_ptr<ReadBuffer> buffer, sim::ConnectionHandler& handler)
+         std::shared_ptr<ReadBuffer> buffer, std::size_t maxUnsent, sim::ConnectionHandler& handler)
         : socket_(context), timer_(context), resolver_(std::move(resolver)), source_(source), buffer_(std::move(buffer)),
-          handler_(&handler)
+          maxUnsent_(maxUnsent), handler_(&handler)
     {
     }
 
@@ -51,7 +51,7 @@ public:
                 return;
         }
         unsent_.append(bytes);
-        if (unsent_.size() + sending_.size() > kMaxUnsent) {
+        if (unsent_.size() + sending_.size() > maxUnsent_) {
             Lose("connection lost: the server does not read");
             return;
         }
@@ -229,6 +229,7 @@ private:
     std::shared_ptr<HostResolver> resolver_;
     std::optional<asio::ip::address_v4> source_;
     std::shared_ptr<ReadBuffer> buffer_;
+    std::size_t maxUnsent_;
     sim::ConnectionHandler* handler_;
     std::string unsent_;
     std::string sending_;
@@ -257,9 +258,9 @@ private:
 }  // namespace
 
 AsioNetwork::AsioNetwork(asio::io_context& context, const std::string& host, unsigned port,
-                         std::vector<asio::ip::address_v4> sources)
+                         std::vector<asio::ip::address_v4> sources, std::size_t maxUnsent)
     : context_(context), resolver_(std::make_shared<HostResolver>(context, host, port)), sources_(std::move(sources)),
-      buffer_(std::make_shared<ReadBuffer>())
+      buffer_(std::make_shared<ReadBuffer>()), maxUnsent_(maxUnsent)
 {
 }
 
@@ -268,7 +269,7 @@ std::unique_ptr<sim::Connection> AsioNetwork::Create(std::size_t index, sim::Con
     std::optional<asio::ip::address_v4> source;
     if (!sources_.empty())
         source = sources_[index % sources_.size()];
-    return std::make_unique<AsioConnection>(std::make_shared<Link>(context_, resolver_, source, buffer_, handler));
+    return std::make_unique<AsioConnection>(std::make_shared<Link>(context_, resolver_, source, buffer_, maxUnsent_, handler));
 }
 
 bool CheckSourceAddress(asio::io_context& context, const asio::ip::address_v4& address, std::string& error)

@@ -24,9 +24,9 @@ using ReadBuffer = std::array<char, 4096>;
 class AsioNetwork : public sim::ConnectionFactory {
 public:
     // Device i connects from sources[i % n] when sources are given. The context must outlive every
-    // connection's pending work.
+    // connection's pending work. `maxUnsent` is what may wait before a server counts as not reading.
     AsioNetwork(asio::io_context& context, const std::string& host, unsigned port,
-                std::vector<asio::ip::address_v4> sources);
+                std::vector<asio::ip::address_v4> sources, std::size_t maxUnsent = kMaxUnsent);
 
     std::unique_ptr<sim::Connection> Create(std::size_t index, sim::ConnectionHandler& handler) override;
 
@@ -35,6 +35,7 @@ private:
     std::shared_ptr<HostResolver> resolver_;
     std::vector<asio::ip::address_v4> sources_;
     std::shared_ptr<ReadBuffer> buffer_;
+    std::size_t maxUnsent_;
 };
 
 // False with a message when a local address cannot be used as a source (it is not one of this
