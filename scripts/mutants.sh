@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Makes one small fault at a time in the code around the simulation (the mutants below), builds the
+# unit tests of a development tree, runs them, and says whether a test caught the fault; the source
+# is put back after each. Usage: scripts/mutants.sh [BUILD_DIR] (default build-dev, configured with
+# MIMICBOX_WITH_QT=OFF). Takes a few minutes: each mutant is a rebuild.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build-dev}
+[ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DMIMICBOX_WITH_QT=OFF >/dev/null
+
+# FILE|WHAT IT BECOMES|THE TEXT|ITS REPLACEMENT (each text must stand once in its file)
+mutants=(
+    'tools/sim/Verdict.cpp|toggles >= min becomes >|seen.toggles >= low|seen.toggles > low'
+    'tools/sim/Histogram.h|a percentile rank on a bucket boundary|if (seen >= rank)|if (seen > rank)'
+    'tools/sim/ValidationCheck.cpp|float bounds made exclusive|!(*value >= low && *value <= high)|!(*value > low && *value < high)'
+    'tools/control/Controller.cpp|a Relay-Box takes a profile|if (plant_.At(index).GetDevice().Identity().nDeviceType != TYPE_THERMO) {|if (false) {'
+    'tools/report/JUnit.cpp|the root counts every result as failed|std::to_string(failures) + "\" time=|std::to_string(results.size()) + "\" time='
+    'tools/io/AsioConnection.cpp|a partial write queues the whole record again|bytes.remove_prefix(sent);|(void)sent;'
+    'tools/server/DeviceServer.cpp|the toggle record carries the wrong serial|FormatCommand(TYPE_RELAY, device.identity.nSerial,|FormatCommand(TYPE_RELAY, device.identity.nSerial + 1,'
+    'tools/control/http/RequestParser.cpp|a body read one byte short|remaining_ -= take;|remaining_ -= take + (take > 1 ? 1 : 0);'
+    'tools/control/http/HttpText.cpp|a percent escape decoded with its digits swapped|HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])|HexDigit(text[i + 2]) * 16 + HexDigit(text[i + 1])'
+    'tools/control/LoopBridge.cpp|any scheme taken for Bearer|Lower(header->substr(0, space)) == "bearer"|!Lower(header->substr(0, space)).empty()'
+    'tools/control/LiveFaults.cpp|a fired live fault said not to have fired|{"fired", true},|{"fired", false},'
+    'tools/sim/FaultSeam.cpp|a one-shot fault applied again|fires = !applied_[i] && sinceStart >= Seconds(*trigger.at);|fires = sinceStart >= Seconds(*trigger.at);'
+    'tools/scenario/TomlScenario.cpp|an unknown key taken|problems_.push_back({At(key.str()), "unknown key"});|(void)0;'
+    'tools/report/SummaryText.cpp|a table that fired once said never to|if (tally.fired == 0)|if (tally.fired <= 1)'
+    'tools/sim/ScenarioPlan.cpp|oversized records keep the small default|fault.kind == FaultKind::kOversized ? kOversizedBytes|fault.kind == FaultKind::kGarbage ? kOversizedBytes'
+)
+
+caught=0
+total=0
+for mutant in "${mutants[@]}"; do
+    IFS='|' read -r file what from to <<<"$mutant"
+    total=$((total + 1))
+    cp "$file" "$file.orig"
+    if ! python3 - "$file" "$from" "$to" <<'EOF'
+import sys
+path, old, new = sys.argv[1:]
+text = open(path).read()
+if text.count(old) != 1:
+    sys.exit(f"the text stands {text.count(old)} times in {path}")
+open(path, "w").write(text.replace(old, new))
+EOF
+    then
+        echo "?? $what: not applied"
+        mv "$file.orig" "$file"
+        continue
+    fi
+    if ! cmake --build "$build" --parallel "$(nproc)" >/dev/null 2>&1; then
+        verdict="caught (does not build)"
+        caught=$((caught + 1))
+    elif (cd "$build" && ctest -L unit -j "$(nproc)" --timeout 60 >/dev/null 2>&1); then
+        verdict="SURVIVED"
+    else
+        verdict="caught"
+        caught=$((caught + 1))
+    fi
+    mv "$file.orig" "$file"
+    echo "$verdict: $what ($file)"
+done
+cmake --build "$build" --parallel "$(nproc)" >/dev/null 2>&1
+echo "$caught of $total mutants caught"
