@@ -4,16 +4,16 @@
 # Needs a built tree (scripts/build.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/common.sh
 port=54798
 seconds=${SECONDS_TO_RUN:-60}
 
-./build/mimicbox-server --quiet --port "$port" < /dev/null > /dev/null &
-server=$!
-trap 'kill $server 2>/dev/null || true' EXIT
+"$build/mimicbox-server" --quiet --port "$port" < /dev/null > /dev/null &
+pids+=($!)
 sleep 0.3
 
-summary=$(mktemp)
-./build/mimicbox-cli --all --quiet --port "$port" --duration "$seconds" > "$summary" &
+summary="$work/summary.txt"
+"$build/mimicbox-cli" --all --quiet --port "$port" --duration "$seconds" > "$summary" &
 cli=$!
 sleep $((seconds - 5))
 hwm=$(awk '/VmHWM/ {print $2, $3}' /proc/$cli/status)
@@ -42,4 +42,3 @@ awk -v seconds="$seconds" -v uticks="$user" -v sticks="$system" -v hz="$ticks" -
                worstmean, worstp99, worst
     }' "$summary"
 grep -E '^(thermo:1|relay:1001):' "$summary"
-rm -f "$summary"

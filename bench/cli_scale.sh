@@ -13,13 +13,6 @@ source bench/common.sh
 seconds=${SECONDS_TO_RUN:-120}
 sizes=${SIZES:-"32 1000 5000 10000"}
 port=54799
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 
 start_server() {

@@ -14,9 +14,6 @@ cd "$(dirname "$0")/.."
 source bench/common.sh
 changes=${CHANGES:-10000}
 port=54797
-work=$(mktemp -d)
-pids=()
-trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 
 run() {  # run NAME MODE: idle, load (changes and disconnects) or add (500 devices more)
     "$build/mimicbox-server" --port "$port" < /dev/null > "$work/$1.server" 2>&1 &

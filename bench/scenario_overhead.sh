@@ -9,9 +9,6 @@ cd "$(dirname "$0")/.."
 source bench/common.sh
 seconds=${SECONDS_TO_RUN:-60}
 port=54798
-work=$(mktemp -d)
-server=""
-trap 'kill $server 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # The plant with four kinds of fault, a quarter of a percent of the reports each.
 cp examples/scenarios/plant-1000.toml examples/scenarios/kiln.csv "$work/"
@@ -20,7 +17,7 @@ for kind in split garbage double-nul stale-clock; do
 done
 
 "$build/mimicbox-server" --quiet --port "$port" < /dev/null > /dev/null 2>&1 &
-server=$!
+pids+=($!)
 sleep 0.3
 
 measure() {

@@ -16,13 +16,6 @@ devices=${DEVICES:-10000}
 minutes=${MINUTES:-30}
 restart_every=${RESTART_EVERY:-300}
 port=${PORT:-54798}
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
 
 half=$((devices / 2))
 cat > "$work/soak.toml" <<EOF

@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" \
-    -DMIMICBOX_WERROR="${MIMICBOX_WERROR:-OFF}" >/dev/null
+    -DMIMICBOX_WERROR="${MIMICBOX_WERROR:-OFF}" -DMIMICBOX_UNIT_TESTS="${MIMICBOX_UNIT_TESTS:-ON}" >/dev/null
 cmake --build build --parallel "$(nproc)"

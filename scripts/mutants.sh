@@ -4,7 +4,7 @@
 # is put back after each. Usage: scripts/mutants.sh [BUILD_DIR] (default build-dev, configured with
 # MIMICBOX_WITH_QT=OFF). Takes a few minutes: each mutant is a rebuild.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 2
 build=${1:-build-dev}
 [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DMIMICBOX_WITH_QT=OFF >/dev/null
 
@@ -44,6 +44,7 @@ EOF
     then
         echo "?? $what: not applied"
         mv "$file.orig" "$file"
+        touch "$file"
         continue
     fi
     if ! cmake --build "$build" --parallel "$(nproc)" >/dev/null 2>&1; then
@@ -55,7 +56,9 @@ EOF
         verdict="caught"
         caught=$((caught + 1))
     fi
+    # Put back, and newer than what the mutant built, so that the next build takes the original.
     mv "$file.orig" "$file"
+    touch "$file"
     echo "$verdict: $what ($file)"
 done
 cmake --build "$build" --parallel "$(nproc)" >/dev/null 2>&1

@@ -382,6 +382,9 @@ TEST_F(ScenarioTest, CharactersBeyondAsciiComeBackAsWrittenAndNeverReachTheParse
         {"\xcd\x9a", "plant.toml:1:1: not TOML"},
         {"a = \"\xf3\xb0\x80\x80\"", "plant.toml:1:6: not taken: a character from U+F0000 to U+FFFFF (private use)"},
         {"a = \"\xc3\x28\"", "plant.toml:1:"},
+        // A table header's key that starts with no key character broke the parser's assumption.
+        {"[=]\n", "plant.toml:1:2: not TOML"},
+        {"[[ %]]\n", "plant.toml:1:4: not TOML"},
     };
     for (const Row& row : rows)
         EXPECT_THAT(ErrorOf(std::string(row.text)), ::testing::StartsWith(row.error)) << row.text;

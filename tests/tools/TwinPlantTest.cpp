@@ -90,11 +90,12 @@ TEST(TwinPlantTest, TimedEventsAndControlRequestsMakeTheSameEvents)
     };
     const sim::Instant start = byRequests.scheduler.Now();
     std::vector<std::unique_ptr<sim::Timer>> timers;
-    for (const auto& [at, request] : requests) {
+    for (const auto& timedRequest : requests) {
+        const control::Request& request = timedRequest.second;
         timers.push_back(byRequests.scheduler.CreateTimer([&controller, &request] {
             controller.Dispatch(request, [](control::Response response) { EXPECT_LT(response.status, 300) << response.body; });
         }));
-        timers.back()->Start(start + sim::Seconds(at));
+        timers.back()->Start(start + sim::Seconds(timedRequest.first));
     }
 
     byEvents.scheduler.Advance(8s);

@@ -42,9 +42,9 @@ bool Number(const std::string& text, const char* option, std::optional<double>& 
 
 }  // namespace
 
-bool CommandLineScenario(const CLI::App& app, const Typed& typed, sim::Scenario& scenario, std::string& error)
+bool CommandLineScenario(const Typed& typed, sim::Scenario& scenario, std::string& error)
 {
-    const auto given = [&](const char* option) { return app.count(option) > 0; };
+    const auto given = [&](const char* option) { return typed.given.count(option) > 0; };
     float temperature = 0;
     if (!ParseFloat(typed.temperature, temperature))
         return options::BadValue(error, typed.temperature, "--temperature", kNumber);

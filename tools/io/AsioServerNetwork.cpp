@@ -32,7 +32,7 @@ private:
 }  // namespace
 
 AsioServerNetwork::AsioServerNetwork(asio::io_context& context)
-    : context_(context), buffer_(std::make_shared<SharedReadBuffer>()),
+    : buffer_(std::make_shared<SharedReadBuffer>()),
       listener_(
           context, [this](asio::ip::tcp::socket socket) { OnAccepted(std::move(socket)); },
           [this](const std::string& message) {

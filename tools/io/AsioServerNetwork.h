@@ -23,7 +23,6 @@ public:
 private:
     void OnAccepted(asio::ip::tcp::socket socket);
 
-    asio::io_context& context_;
     sim::ServerConnectionHandler* handler_ = nullptr;
     std::shared_ptr<SharedReadBuffer> buffer_;
     Listener listener_;

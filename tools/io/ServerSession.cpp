@@ -8,7 +8,7 @@ namespace {
 
 // A device that sends this much without a NUL is sending no records.
 constexpr std::size_t kMaxRecord = 65536;
-constexpr std::size_t kMaxUnsent = 65536;
+constexpr std::size_t kMaxUnsentToDevice = 65536;
 
 std::string PeerName(const asio::ip::tcp::socket& socket)
 {
@@ -72,7 +72,7 @@ bool ServerSession::Send(std::string_view bytes)
 {
     if (!handler_)
         return false;
-    if (unsent_.size() + sending_.size() + bytes.size() > kMaxUnsent)
+    if (unsent_.size() + sending_.size() + bytes.size() > kMaxUnsentToDevice)
         return false;
     unsent_.append(bytes);
     if (!writing_)

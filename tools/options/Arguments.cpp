@@ -1,5 +1,7 @@
 #include "tools/options/Arguments.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>

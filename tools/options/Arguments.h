@@ -2,9 +2,12 @@
 // failures in the programs' own words, the wrapped --help text, and the checks of numbers.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <string>
 #include <string_view>
+
+namespace CLI {
+class App;
+}
 
 namespace mimicbox::options {
 

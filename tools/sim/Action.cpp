@@ -6,7 +6,7 @@ namespace mimicbox::sim {
 
 namespace {
 
-constexpr std::pair<std::string_view, ActionKind> kNames[] = {
+constexpr std::pair<std::string_view, ActionKind> kActionNames[] = {
     {"disconnect", ActionKind::kDisconnect},
     {"reset", ActionKind::kReset},
     {"silence", ActionKind::kSilence},
@@ -42,9 +42,9 @@ bool ActionAppliesTo(ActionKind kind, int32_t deviceType)
     }
 }
 
-const char* ActionKindName(ActionKind kind) { return NameOf(kNames, kind, "action"); }
+const char* ActionKindName(ActionKind kind) { return NameOf(kActionNames, kind, "action"); }
 
-bool ParseActionKind(std::string_view name, ActionKind& kind) { return ParseName(kNames, name, kind); }
+bool ParseActionKind(std::string_view name, ActionKind& kind) { return ParseName(kActionNames, name, kind); }
 
 bool ParseSwitchChange(std::string_view name, SwitchChange& change) { return ParseName(kChanges, name, change); }
 

@@ -10,7 +10,7 @@ namespace mimicbox::sim {
 
 namespace {
 
-constexpr std::pair<std::string_view, FaultKind> kNames[] = {
+constexpr std::pair<std::string_view, FaultKind> kFaultNames[] = {
     {"missing-nul", FaultKind::kMissingNul},
     {"double-nul", FaultKind::kDoubleNul},
     {"split", FaultKind::kSplit},
@@ -129,8 +129,8 @@ bool FaultAppliesTo(FaultKind kind, int32_t deviceType)
     return kind != FaultKind::kOutOfRange || deviceType == TYPE_THERMO;
 }
 
-const char* FaultKindName(FaultKind kind) { return NameOf(kNames, kind, "fault"); }
+const char* FaultKindName(FaultKind kind) { return NameOf(kFaultNames, kind, "fault"); }
 
-bool ParseFaultKind(std::string_view name, FaultKind& kind) { return ParseName(kNames, name, kind); }
+bool ParseFaultKind(std::string_view name, FaultKind& kind) { return ParseName(kFaultNames, name, kind); }
 
 }  // namespace mimicbox::sim

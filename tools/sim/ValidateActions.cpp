@@ -12,8 +12,6 @@ namespace mimicbox::sim {
 
 namespace {
 
-constexpr double kAny = 1e9;
-
 // The devices a selector names, when they are all the scenario's; an empty list means all.
 bool CheckSelector(const Check& check, const std::optional<std::string>& text, const std::vector<DeviceRange>* devices,
                    std::vector<DeviceRange>& ranges)
@@ -49,7 +47,7 @@ bool AnyOfType(const std::vector<DeviceRange>& ranges, int32_t deviceType)
 
 void CheckTrigger(const Check& check, const FaultSpec& fault, bool live)
 {
-    check.Range("at", fault.at, 0, kAny);
+    check.Range("at", fault.at, 0, kAnyNumber);
     check.Whole("every", fault.every, 1, INT64_MAX);
     check.Range("probability", fault.probability, 0, 1);
     const int triggers = fault.at.has_value() + fault.every.has_value() + fault.probability.has_value();
@@ -76,7 +74,7 @@ void CheckActionValues(const Check& check, const EventSpec& event, ActionKind ki
         else if (owner != kind)
             check.Absent(key, given, "does not belong to " + std::string(ActionKindName(kind)));
     }
-    check.Range("duration", event.duration, 0.001, kAny);
+    check.Range("duration", event.duration, 0.001, kAnyNumber);
     check.Range("period", event.period, 0.001, 86400);
     check.Range("value", event.value, TEMP_MIN, TEMP_MAX);
     SwitchChange change = SwitchChange::kToggle;
@@ -104,8 +102,8 @@ void CheckFault(const Check& check, const FaultSpec& fault, const std::vector<De
         CheckSelector(check, fault.devices, devices, ranges);
     check.Range("delay", fault.delay, 0, 60);
     check.Whole("bytes", fault.bytes, 1, 1000000);
-    check.Range("seconds", fault.seconds, 0, kAny);
-    if (check.Range("value", fault.value, -kAny, kAny) && fault.value && *fault.value >= TEMP_MIN && *fault.value <= TEMP_MAX)
+    check.Range("seconds", fault.seconds, 0, kAnyNumber);
+    if (check.Range("value", fault.value, -kAnyNumber, kAnyNumber) && fault.value && *fault.value >= TEMP_MIN && *fault.value <= TEMP_MAX)
         check.Fail("value", "must lie outside -30 to 150");
     const bool anyThermo = ranges.empty() || AnyOfType(ranges, TYPE_THERMO);
     if (fault.kind && !live && !anyThermo && !FaultAppliesTo(kind, TYPE_RELAY))
@@ -115,8 +113,8 @@ void CheckFault(const Check& check, const FaultSpec& fault, const std::vector<De
 void CheckEvent(const Check& check, const EventSpec& event, const std::vector<DeviceRange>* devices)
 {
     check.Needed("at", event.at.has_value(), "the seconds from the start");
-    check.Range("at", event.at, 0, kAny);
-    check.Range("every", event.every, 0.001, kAny);
+    check.Range("at", event.at, 0, kAnyNumber);
+    check.Range("every", event.every, 0.001, kAnyNumber);
     std::vector<DeviceRange> ranges;
     CheckSelector(check, event.devices, devices, ranges);
     ActionKind kind = ActionKind::kReconnect;

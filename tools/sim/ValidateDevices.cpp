@@ -13,8 +13,6 @@ namespace mimicbox::sim {
 
 namespace {
 
-constexpr double kAny = 1e9;
-
 void CheckKeysOfKind(const Check& check, const ProfileSpec& profile, ProfileKind kind)
 {
     const auto mine = [&](ProfileKind owner) { return owner == kind; };
@@ -67,15 +65,17 @@ void CheckTable(const Check& check, const ProfileSpec& profile)
 
 void CheckRanges(const Check& check, const ProfileSpec& profile)
 {
-    check.Range("rate", profile.rate, -kAny, kAny);
+    check.Range("rate", profile.rate, -kAnyNumber, kAnyNumber);
     check.Range("to", profile.to, TEMP_MIN, TEMP_MAX);
-    check.Range("mean", profile.mean, -kAny, kAny);
-    check.Range("amplitude", profile.amplitude, -kAny, kAny);
-    check.Range("period", profile.period, 0.001, kAny);
-    check.Range("phase", profile.phase, -kAny, kAny);
+    check.Range("mean", profile.mean, -kAnyNumber, kAnyNumber);
+    check.Range("amplitude", profile.amplitude, -kAnyNumber, kAnyNumber);
+    check.Range("period", profile.period, 0.001, kAnyNumber);
+    check.Range("phase", profile.phase, -kAnyNumber, kAnyNumber);
     check.Range("sigma", profile.sigma, 0, TEMP_MAX - TEMP_MIN);
-    const bool bounded = check.Range("min", profile.min, TEMP_MIN, TEMP_MAX) & check.Range("max", profile.max, TEMP_MIN, TEMP_MAX);
-    if (bounded && profile.min && profile.max && *profile.min > *profile.max)
+    // Both bounds are checked so that each one's fault is reported.
+    const bool minOk = check.Range("min", profile.min, TEMP_MIN, TEMP_MAX);
+    const bool maxOk = check.Range("max", profile.max, TEMP_MIN, TEMP_MAX);
+    if (minOk && maxOk && profile.min && profile.max && *profile.min > *profile.max)
         check.Fail("min", "must not lie above max");
 }
 
@@ -83,15 +83,16 @@ void CheckExpect(const Check& check, const ExpectSpec& expect)
 {
     if (expect.connection && *expect.connection != "kept" && *expect.connection != "closed")
         check.Fail("connection", "must be \"kept\" or \"closed\"");
-    if (check.Range("within", expect.within, 0, kAny) && expect.within && expect.connection != "closed")
+    if (check.Range("within", expect.within, 0, kAnyNumber) && expect.within && expect.connection != "closed")
         check.Fail("within", "needs connection = \"closed\"");
     if (!expect.toggles)
         return;
     const Check toggles = check.Table("toggles");
-    const bool bounds = toggles.Whole("min", expect.minToggles, 0, INT64_MAX) & toggles.Whole("max", expect.maxToggles, 0, INT64_MAX);
+    const bool minOk = toggles.Whole("min", expect.minToggles, 0, INT64_MAX);
+    const bool maxOk = toggles.Whole("max", expect.maxToggles, 0, INT64_MAX);
     if (!expect.minToggles && !expect.maxToggles)
         toggles.Fail("", "give min, max or both");
-    else if (bounds && expect.minToggles && expect.maxToggles && *expect.minToggles > *expect.maxToggles)
+    else if (minOk && maxOk && expect.minToggles && expect.maxToggles && *expect.minToggles > *expect.maxToggles)
         toggles.Fail("min", "must not lie above max");
 }
 
@@ -132,7 +133,7 @@ bool CheckDevice(const Check& check, const DeviceSpec& device, bool live, Device
         return check.Fail(device.serial ? "serial" : "serials", reason);
     const bool thermo = range.deviceType == TYPE_THERMO;
     const std::size_t before = check.Count();
-    check.Range("toggle_every", device.toggleEvery, 0.001, kAny);
+    check.Range("toggle_every", device.toggleEvery, 0.001, kAnyNumber);
     check.Absent("toggle_every", thermo && device.toggleEvery, "a Thermo-Box has no switch");
     check.Absent("temperature", !thermo && device.temperature, "a Relay-Box has no temperature");
     check.Absent("profile", !thermo && device.profile, "a Relay-Box has no temperature");
@@ -149,9 +150,9 @@ bool CheckDevice(const Check& check, const DeviceSpec& device, bool live, Device
 void CheckTop(const Check& check, const Scenario& scenario)
 {
     check.Whole("seed", scenario.seed, 0, INT64_MAX);
-    check.Range("duration", scenario.duration, 0.001, kAny);
+    check.Range("duration", scenario.duration, 0.001, kAnyNumber);
     check.Whole("reports", scenario.reports, 1, INT64_MAX);
-    check.Range("ramp_up", scenario.rampUp, 0, kAny);
+    check.Range("ramp_up", scenario.rampUp, 0, kAnyNumber);
     if (scenario.host && scenario.host->empty())
         check.Fail("server.host", "must name a host");
     check.Whole("server.port", scenario.port, 1, 65535);

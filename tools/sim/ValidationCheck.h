@@ -10,6 +10,9 @@
 
 namespace mimicbox::sim {
 
+// The bound of a value that may be any number: what a scenario cannot mean otherwise.
+constexpr double kAnyNumber = 1e9;
+
 class Check {
 public:
     Check(Problems& problems, std::string path) : problems_(problems), path_(std::move(path)) {}
