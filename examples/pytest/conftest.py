@@ -88,7 +88,8 @@ class Plant:
 
     def call(self, method, path, body=None):
         data = None if body is None else json.dumps(body).encode()
-        request = urllib.request.Request(self.api + path, data=data, method=method)
+        request = urllib.request.Request(self.api + path, data=data, method=method,
+                                         headers={"Content-Type": "application/json"})
         try:
             with urllib.request.urlopen(request, timeout=5) as response:
                 return response.status, json.loads(response.read() or b"null")

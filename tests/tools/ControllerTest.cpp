@@ -4,9 +4,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
+#include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "tests/tools/PlantFixture.h"
+#include "tools/report/History.h"
 #include "tools/testing/FakeNetwork.h"
 #include "tools/testing/ManualScheduler.h"
 
@@ -45,19 +50,24 @@ protected:
         config.seed = 5;
         harness_.Build(std::move(config));
         controller_ = std::make_unique<Controller>(
-            PlantAccess{*plant_, *summary_, metrics_, scheduler_, files_, &feed_}, [this] { stopped_ = true; },
+            PlantAccess{*plant_, *summary_, metrics_, scheduler_, files_, &feed_, &history_, nullptr, 5, scheduler_.Now()},
+            [this] { stopped_ = true; },
             ControllerOptions{sim::kMaxDevicesPerProcess, "/data", 3});
         harness_.Add(metrics_);
+        harness_.Add(history_);
         harness_.Add(*controller_);
         harness_.Add(feed_);
         harness_.Start();
         scheduler_.Advance(1ms);
     }
     // Sends the request; the answer it has got so far (status 0 when none yet).
-    std::shared_ptr<Response> Send(const std::string& method, const std::string& path, const std::string& body = "")
+    std::shared_ptr<Response> Send(const std::string& method, const std::string& target, const std::string& body = "")
     {
         auto answer = std::make_shared<Response>(0, "");
-        controller_->Dispatch({method, path, body}, [answer](Response response) {
+        const std::size_t question = target.find('?');
+        const std::string path = target.substr(0, question);
+        const std::string query = question == std::string::npos ? "" : target.substr(question + 1);
+        controller_->Dispatch({method, path, body, query}, [answer](Response response) {
             Render(response);
             *answer = std::move(response);
         });
@@ -78,6 +88,7 @@ protected:
 
     FakeFiles files_;
     EventFeed feed_{1000, scheduler_.Now()};
+    report::History history_{scheduler_.Now()};
     Metrics metrics_;
     std::unique_ptr<Controller> controller_;
     bool stopped_ = false;
@@ -341,4 +352,90 @@ TEST_F(ControllerTest, RoutesListThemselvesAndAWrongMethodNamesTheAllowedOnes)
     EXPECT_EQ(refused.status, 405);
     ASSERT_EQ(refused.headers.size(), 1u);
     EXPECT_EQ(refused.headers[0], std::make_pair(std::string("Allow"), std::string("PUT")));
+}
+
+TEST_F(ControllerTest, TheApiDocumentNamesEveryRouteAndNoOther)
+{
+    std::ifstream file(MIMICBOX_SOURCE_DIR "/docs/control-api.md");
+    ASSERT_TRUE(file) << "docs/control-api.md";
+    // Each heading names its routes in backticks: ### `GET /devices`, `GET /devices/{name}`
+    std::set<std::string> documented;
+    for (std::string line; std::getline(file, line);) {
+        if (line.rfind("###", 0) != 0)
+            continue;
+        for (std::size_t open = line.find('`'); open != std::string::npos; open = line.find('`', open + 1)) {
+            const std::size_t close = line.find('`', open + 1);
+            documented.insert(line.substr(open + 1, close - open - 1));
+            open = close;
+        }
+    }
+    std::set<std::string> served;
+    for (const Route& each : controller_->Routes().Routes())
+        served.insert(std::string(each.method) + " " + each.pattern);
+    EXPECT_EQ(documented, served);
+}
+
+TEST_F(ControllerTest, TheGrafanaDashboardIsJsonAndNamesOnlyExportedMetrics)
+{
+    std::ifstream file(MIMICBOX_SOURCE_DIR "/docs/grafana-dashboard.json");
+    ASSERT_TRUE(file) << "docs/grafana-dashboard.json";
+    const nlohmann::json dashboard = nlohmann::json::parse(file, nullptr, false);
+    ASSERT_FALSE(dashboard.is_discarded());
+    const Response metrics = Call("GET", "/metrics");
+    std::size_t named = 0;
+    for (const nlohmann::json& panel : dashboard["panels"]) {
+        for (const nlohmann::json& target : panel["targets"]) {
+            const std::string expr = target["expr"].get<std::string>();
+            for (std::size_t at = expr.find("mimicbox_"); at != std::string::npos; at = expr.find("mimicbox_", at + 1)) {
+                std::size_t end = at;
+                while (end < expr.size() && (std::isalnum(static_cast<unsigned char>(expr[end])) || expr[end] == '_'))
+                    ++end;
+                std::string name = expr.substr(at, end - at);
+                for (const char* suffix : {"_bucket", "_sum", "_count"})
+                    if (name.size() > std::strlen(suffix) && name.ends_with(suffix) && name.find("lateness") != std::string::npos)
+                        name.resize(name.size() - std::strlen(suffix));
+                EXPECT_THAT(metrics.body, HasSubstr("# TYPE " + name + " ")) << panel["title"];
+                ++named;
+                at = end;
+            }
+        }
+    }
+    EXPECT_GE(dashboard["panels"].size(), 6u);
+    EXPECT_GE(named, 6u);
+}
+
+TEST_F(ControllerTest, TheDashboardReadsTheRunItsSeriesAndADevicesReports)
+{
+    scheduler_.Advance(5s);
+    const nlohmann::json run = Json("GET", "/run");
+    EXPECT_EQ(run["seed"], 5);
+    EXPECT_EQ(run["devices"], 2);
+    EXPECT_EQ(run["connected"], 2);
+    EXPECT_EQ(run["reports_sent"], summary_->Reports());
+    EXPECT_GT(run["history_bytes"].get<int>(), 0);
+
+    const nlohmann::json series = Json("GET", "/history");
+    ASSERT_EQ(series["second"].size(), 5u);
+    EXPECT_EQ(series["connected"].back(), 2);
+    EXPECT_EQ(Json("GET", "/history?from=3")["second"], nlohmann::json::parse("[3, 4]"));
+    EXPECT_EQ(Call("GET", "/history?from=x").status, 400);
+
+    const nlohmann::json reports = Json("GET", "/devices/relay:5/history");
+    ASSERT_GE(reports.size(), 9u);
+    const std::string bytes = reports.back()["bytes"];
+    EXPECT_EQ(bytes.rfind("TolvarkControl: 8, 1005,", 0), 0u) << bytes;
+    EXPECT_EQ(bytes.back(), '\0');
+    EXPECT_EQ(Call("GET", "/devices/relay:9/history").status, 404);
+}
+
+TEST_F(ControllerTest, TheDeviceListSaysWhatEachDeviceIsDoing)
+{
+    scheduler_.Advance(2s);
+    Call("POST", "/devices/thermo:3/silence", R"({"duration": 5})");
+    Call("POST", "/devices/relay:1005/disconnect", "{}");
+    const nlohmann::json devices = Json("GET", "/devices");
+    EXPECT_EQ(devices[0]["state"], "silenced");
+    EXPECT_EQ(devices[1]["state"], "closed");
+    EXPECT_GE(devices[1]["last_report_age"].get<double>(), 0.0);
+    EXPECT_TRUE(devices[1].contains("lateness_p99_ms"));
 }

@@ -6,7 +6,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-
 using namespace mimicbox;
 using namespace std::chrono_literals;
 using ::testing::HasSubstr;
@@ -41,6 +40,33 @@ TEST(EventFeedTest, KeepsTheNewestEventsAsLinesOfTheirOwn)
     EXPECT_EQ(feed.Take(4, 100).size(), 1u);
     EXPECT_EQ(feed.Take(2, 2).size(), 2u);
     EXPECT_TRUE(feed.Take(5, 100).empty());
+}
+
+TEST(EventFeedTest, AFilterSkipsEventsButTheNextNumberMovesPastThem)
+{
+    control::EventFeed feed(100, sim::Instant{});
+    for (int32_t serial = 1; serial <= 4; ++serial)
+        Send(feed, serial, "report");
+    sim::Event connected{};
+    connected.kind = sim::EventKind::kConnected;
+    connected.identity = {TYPE_THERMO, 2};
+    feed.OnEvent(connected);
+    const DeviceIdentity two{TYPE_THERMO, 2};
+    uint64_t next = 0;
+
+    const auto noReports = feed.Take(0, 10, {false, nullptr}, next);
+    ASSERT_EQ(noReports.size(), 1u);
+    EXPECT_EQ(noReports[0].first, 4u);
+    EXPECT_EQ(next, 5u);
+    const auto ofTwo = feed.Take(0, 10, {true, &two}, next);
+    ASSERT_EQ(ofTwo.size(), 2u);
+    EXPECT_EQ(ofTwo[0].first, 1u);
+    EXPECT_EQ(ofTwo[1].first, 4u);
+    // Nothing admitted in the events looked at: the caller still goes on from past them.
+    const DeviceIdentity nine{TYPE_THERMO, 9};
+    const auto none = feed.Take(0, 1, {true, &nine}, next);
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(next, 5u);
 }
 
 TEST(EventFeedTest, AWaiterWakesOnceForTheNextEventAndForTheClose)

@@ -25,6 +25,7 @@
 using namespace mimicbox;
 using namespace std::chrono_literals;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 namespace {
@@ -96,7 +97,7 @@ protected:
         http_ = std::make_unique<control::HttpControl>(
             context_,
             [this](const control::Request& request, control::Reply reply) { controller_->Dispatch(request, reply); },
-            token, settings);
+            control::AccessRules{token, {}}, settings);
         std::string error;
         ASSERT_TRUE(http_->Listen("127.0.0.1", 0, error)) << error;
         plant_->Start({});
@@ -188,7 +189,7 @@ TEST_F(HttpControlTest, ATokenIsRequiredWhenGivenInAnyCaseOfItsScheme)
     EXPECT_EQ(client.Get("/devices", {{"Authorization", "Bearer wrong"}})->status, 401);
     EXPECT_EQ(client.Get("/devices/relay:1005", {{"Authorization", "bearer s3cret"}})->status, 200);
     client.set_bearer_token_auth("s3cret");
-    const auto stop = client.Post("/stop");
+    const auto stop = client.Post("/stop", "", "application/json");
     ASSERT_TRUE(stop);
     EXPECT_EQ(stop->status, 200);
 }
@@ -237,18 +238,18 @@ TEST_F(HttpControlTest, EveryMalformedRequestGetsItsStatusAtOnceWithAJsonBody)
     };
     const Row rows[] = {
         {"GET /devices HTTP/1.1\r\nX: " + std::string(9000, 'a') + "\r\n\r\n", "431", "head is over 8 KB"},
-        {"PUT /devices/thermo:3/temperature HTTP/1.1\r\nContent-Length: 5000000\r\n\r\n", "413", "over 1 MB"},
-        {"PUT /devices/thermo:3/temperature HTTP/1.1\r\nContent-Length: 99999999999999999999999\r\n\r\n", "413", "over 1 MB"},
-        {"PUT /devices/thermo:3/temperature HTTP/1.1\r\nContent-Length: -1\r\n\r\n", "400", "Content-Length is no length"},
+        {"PUT /devices/thermo:3/temperature HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: 5000000\r\n\r\n", "413", "over 1 MB"},
+        {"PUT /devices/thermo:3/temperature HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: 99999999999999999999999\r\n\r\n", "413", "over 1 MB"},
+        {"PUT /devices/thermo:3/temperature HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: -1\r\n\r\n", "400", "Content-Length is no length"},
         {"GET /devices\r\n\r\n", "400", "request line"},
         {"GET /devices HTTP/2.0\r\n\r\n", "505", "HTTP/1.0 and HTTP/1.1"},
         {"GET devices HTTP/1.1\r\n\r\n", "400", "must start with '/'"},
         {"GET /%zz HTTP/1.1\r\n\r\n", "400", "two hex digits"},
         {"GET /%FF HTTP/1.1\r\n\r\n", "404", "no such resource"},
-        {"PUT /metrics HTTP/1.1\r\nContent-Length: 0\r\n\r\n", "405", "use GET"},
-        {"PUT /devices/thermo:3/temperature HTTP/1.1\r\nContent-Length: 16\r\n\r\n{\"value\": 1e309}", "400",
+        {"PUT /metrics HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: 0\r\n\r\n", "405", "use GET"},
+        {"PUT /devices/thermo:3/temperature HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: 16\r\n\r\n{\"value\": 1e309}", "400",
          "out of range"},
-        {"POST /stop HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\n", "501", "chunked"},
+        {"POST /stop HTTP/1.1\r\nContent-Type: application/json\r\nTransfer-Encoding: gzip\r\n\r\n", "501", "chunked"},
     };
     for (const Row& row : rows) {
         RawClient client(http_->Port());
@@ -267,13 +268,13 @@ TEST_F(HttpControlTest, ChunkedBodiesContinueAndPipelinedRequestsAreAnsweredInOr
 {
     Serve("");
     RawClient client(http_->Port());
-    client.Send("PUT /devices/thermo:3/temperature HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 13\r\n\r\n");
+    client.Send("PUT /devices/thermo:3/temperature HTTP/1.1\r\nContent-Type: application/json\r\nExpect: 100-continue\r\nContent-Length: 13\r\n\r\n");
     EXPECT_THAT(client.Receive(1000ms, "\r\n\r\n"), StartsWith("HTTP/1.1 100 Continue\r\n\r\n"));
     client.Send("{\"value\": 41}");
     EXPECT_THAT(client.Receive(1000ms, "\"temperature\":41"), HasSubstr("HTTP/1.1 200 OK"));
 
     RawClient pipelined(http_->Port());
-    pipelined.Send("PUT /devices/thermo:3/temperature HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+    pipelined.Send("PUT /devices/thermo:3/temperature HTTP/1.1\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n"
                    "5\r\n{\"val\r\n8\r\nue\": 43}\r\n0\r\n\r\n"
                    "GET /devices/thermo:3 HTTP/1.1\r\n\r\nGET /nothing HTTP/1.1\r\nConnection: close\r\n\r\n");
     const std::string answers = pipelined.Receive(2000ms);
@@ -337,7 +338,12 @@ TEST_F(HttpControlTest, EventsStreamFromASequenceNumberToTheEndOfTheRun)
     std::this_thread::sleep_for(600ms);
     RawClient stream(http_->Port());
     stream.Send("GET /events?since=0 HTTP/1.1\r\n\r\n");
-    EXPECT_THAT(stream.Receive(2000ms, "\"event\":\"sent\""), HasSubstr("id: 0\ndata: {"));
+    const std::string first = stream.Receive(2000ms, "\"event\":\"sent\"");
+    EXPECT_THAT(first, HasSubstr("id: 0\ndata: {"));
+    // A client that reads by the head's word must be told that chunks come, not an empty body.
+    const std::string head = first.substr(0, first.find("\r\n\r\n"));
+    EXPECT_THAT(head, HasSubstr("Transfer-Encoding: chunked"));
+    EXPECT_THAT(head, Not(HasSubstr("Content-Length")));
     RawClient bad(http_->Port());
     bad.Send("GET /events?since=x HTTP/1.1\r\n\r\n");
     EXPECT_THAT(bad.Receive(1000ms), StartsWith("HTTP/1.1 400 "));

@@ -294,7 +294,7 @@ TEST(ProgramsTest, ControlStartsEmptyAndAddsNoMoreDevicesThanItsDescriptorsHold)
     const auto metrics = api.Get("/metrics");
     ASSERT_TRUE(metrics);
     EXPECT_THAT(metrics->body, HasSubstr("mimicbox_devices 95\n"));
-    ASSERT_TRUE(api.Post("/stop"));
+    ASSERT_TRUE(api.Post("/stop", "", "application/json"));
     EXPECT_EQ(cli.Wait(), 0);
     EXPECT_THAT(cli.Output(), HasSubstr("96 devices: "));
     server.Signal(SIGINT);

@@ -1,6 +1,5 @@
 #include "tools/cli/CliOptions.h"
 
-#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <arpa/inet.h>
 #include <charconv>
@@ -32,10 +31,10 @@ std::vector<sim::DeviceSetup> SetupsOf(const std::vector<DeviceIdentity>& device
 }
 
 // The scenario the command line gives, checked by the scenario's rules.
-bool PlanCommandLine(const CLI::App& app, const Typed& typed, sim::ScenarioPlan& plan, std::string& error)
+bool PlanCommandLine(const Typed& typed, sim::ScenarioPlan& plan, std::string& error)
 {
     sim::Scenario given;
-    if (!CommandLineScenario(app, typed, given, error))
+    if (!CommandLineScenario(typed, given, error))
         return false;
     const sim::Problems problems = sim::Validate(given);
     if (!problems.empty()) {
@@ -105,6 +104,13 @@ bool ReadControl(const Typed& typed, CliOptions& options, std::string& error)
     options.controlAddress = typed.control.substr(0, colon);
     options.controlPort = static_cast<unsigned>(port);
     options.controlToken = typed.controlToken;
+    options.controlHosts = typed.controlHosts;
+    // The token also travels as a cookie, whose value takes no space, quote, comma, semicolon or
+    // backslash.
+    const auto cookieSafe = [](char c) { return c > 0x20 && c < 0x7f && c != '"' && c != ',' && c != ';' && c != '\\'; };
+    if (!std::all_of(options.controlToken.begin(), options.controlToken.end(), cookieSafe))
+        return BadValue(error, options.controlToken, "--control-token",
+                        "printable ASCII without space, quote, comma, semicolon or backslash");
     if (!typed.dataDir.empty()) {
         std::error_code failure;
         if (!std::filesystem::is_directory(typed.dataDir, failure))
@@ -160,9 +166,7 @@ bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
 bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std::string& error)
 {
     Typed typed;
-    CLI::App app(kCliDescription, "mimicbox-cli");
-    Describe(app, typed);
-    if (!options::ParseArguments(app, argc, argv, error))
+    if (!ReadCommandLine(argc, argv, typed, error))
         return false;
     options.help = typed.help;
     options.version = typed.version;
@@ -173,9 +177,14 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
         scenario::ScenarioFile file;
         if (!scenario::ReadScenarioFile(typed.scenario, file, error) || !scenario::PlanScenarioFile(file, plan, error))
             return false;
+        options.scenarioText = std::move(file.text);
     }
+    options.commandLine = "mimicbox-cli";
+    for (int i = 0; i < argc; ++i)
+        options.commandLine += std::string(" ") + argv[i];
+    options.report = typed.report;
     sim::ScenarioPlan given;
-    if (!PlanCommandLine(app, typed, given, error))
+    if (!PlanCommandLine(typed, given, error))
         return false;
     Override(typed, given, plan);
     return TakeDevices(typed, plan, options, error) && ReadSettings(typed, options, error);

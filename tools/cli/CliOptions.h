@@ -20,10 +20,14 @@ struct CliOptions {
     std::string logJson;               // JSON Lines of every event; "-" for standard output
     std::string summaryJson;           // the summary as JSON; "-" for standard output
     std::string junit;                 // the verdict as JUnit XML
+    std::string report;                // the run as a self-contained HTML file
+    std::string commandLine;           // as given, for the report
+    std::string scenarioText;          // the scenario file's text, for the report
     std::vector<sim::Expectation> expectations;
     std::string controlAddress;        // the live control API's; empty for none
     unsigned controlPort = 0;          // 0 picks a free one
     std::string controlToken;
+    std::vector<std::string> controlHosts;  // names the API answers to besides localhost
     std::string dataDir;               // where the control API may read CSV files; none when empty
     bool quiet = false;
     bool help = false;

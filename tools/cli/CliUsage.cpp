@@ -1,5 +1,7 @@
 #include "tools/cli/TypedOptions.h"
 
+#include <CLI/CLI.hpp>
+
 #include "tools/cli/CliOptions.h"
 #include "tools/control/LineCommands.h"
 #include "tools/options/Arguments.h"
@@ -7,7 +9,6 @@
 namespace mimicbox::cli {
 
 namespace {
-
 
 constexpr const char* kDescriptionText =
     "Simulates Thermo-Box and Relay-Box devices without a window: each device connects to the device "
@@ -20,7 +21,9 @@ constexpr const char* kFooter =
     "lateness of its reports (send time minus deadline) and its missed ticks (reports more than half a period "
     "late, and deadlines skipped), and a line per fault table of the scenario.\n\n"
     "Relay-Boxes: relay:1 to relay:16 are the dialog's numbers and mean relay:1001 to relay:1016; a range "
-    "lies within 1-16 or above it (relay:1-16, relay:17-40, relay:1001-6000).\n\n";
+    "lies within 1-16 or above it (relay:1-16, relay:17-40, relay:1001-6000).\n\n"
+    "mimicbox-cli report LOG.jsonl... -o FILE.html [--scenario FILE] makes the HTML report of --report "
+    "afterwards from the --log-json files of a run, or of every shard of one plant.\n\n";
 
 constexpr const char* kExitStatus =
     "\nThe documentation (scenarios.md, control-api.md, sharding.md) is in /usr/share/doc/mimicbox when "
@@ -30,15 +33,10 @@ constexpr const char* kExitStatus =
     "error; 3 when an expectation of the scenario did not hold. A device removed through the control API is no "
     "failure.";
 
-}  // namespace
+constexpr auto last = CLI::MultiOptionPolicy::TakeLast;
 
-const char* const kCliDescription = kDescriptionText;
-
-void Describe(CLI::App& app, Typed& typed)
+void DescribeDevices(CLI::App& app, Typed& typed)
 {
-    using CLI::MultiOptionPolicy;
-    const auto last = MultiOptionPolicy::TakeLast;
-    app.set_help_flag();
     app.add_option("--device", typed.devices,
                    "thermo:N or relay:N, any serial from 1 to 2147483647, or a range such as thermo:1-5000 or "
                    "relay:1001-6000 (see Relay-Boxes below); may be given many times")
@@ -51,6 +49,10 @@ void Describe(CLI::App& app, Typed& typed)
     app.add_option("--shard", typed.shard,
                    "run only slice K of N equal slices of the devices, K counted from 0 (default 0/1)")
         ->type_name("K/N")->multi_option_policy(last)->group("Devices");
+}
+
+void DescribeConnection(CLI::App& app, Typed& typed)
+{
     app.add_option("--server", typed.server, "host name or IPv4 address of the device server (default 127.0.0.1)")
         ->type_name("HOST")->multi_option_policy(last)->group("Connection");
     app.add_option("--port", typed.port, "its TCP port (default 54741)")->type_name("N")->multi_option_policy(last)->group("Connection");
@@ -64,12 +66,20 @@ void Describe(CLI::App& app, Typed& typed)
                    "after a failed or lost connection, try again after a random wait of up to SECONDS, doubling "
                    "the window on each failure up to 30 s, instead of ending that device with exit status 1")
         ->type_name("SECONDS")->multi_option_policy(last)->group("Connection");
+}
+
+void DescribeThermo(CLI::App& app, Typed& typed)
+{
     app.add_option("--temperature", typed.temperature, "starting temperature, -30 to 150 (default 0)")
         ->type_name("T")->multi_option_policy(last)->group("Thermo-Box");
     app.add_option("--step", typed.step,
                    "change per report: none (default), up (+0.01), up-fast (+0.1), down (-0.01), down-fast (-0.1); "
                    "the temperature stays within -30 to 150")
         ->type_name("MODE")->multi_option_policy(last)->group("Thermo-Box");
+}
+
+void DescribeRun(CLI::App& app, Typed& typed)
+{
     app.add_option("--reports", typed.reports, "stop once every device has sent N reports")
         ->type_name("N")->multi_option_policy(last)->group("Running");
     app.add_option("--duration", typed.duration, "stop after SECONDS")->type_name("SECONDS")->multi_option_policy(last)->group("Running");
@@ -86,29 +96,67 @@ void Describe(CLI::App& app, Typed& typed)
                    "write the verdict on the scenario's expectations as JUnit XML to FILE, one test case per device "
                    "and expectation")
         ->type_name("FILE")->multi_option_policy(last)->group("Running");
+}
+
+void DescribeControl(CLI::App& app, Typed& typed)
+{
+    app.add_option("--report", typed.report,
+                   "write the run as one self-contained HTML file at its end: charts over time, the devices, "
+                   "faults, events and the verdict (mimicbox-cli report makes the same from --log-json files)")
+        ->type_name("FILE")->multi_option_policy(last)->group("Running");
     app.add_option("--control", typed.control,
-                   "serve the live control API (HTTP/1.1, JSON; see control-api.md in the documentation) on ADDRESS:PORT; port 0 picks "
-                   "a free one, and the first line printed is then 'control: http://ADDRESS:PORT'; devices may then be "
-                   "added while it runs, so none need be given")
+                   "serve the live control API (HTTP/1.1, JSON; see control-api.md in the documentation) and the dashboard "
+                   "on ADDRESS:PORT; port 0 picks a free one, and the first lines printed are then 'control: "
+                   "http://ADDRESS:PORT' and 'dashboard: http://ADDRESS:PORT/'; devices may then be added while it runs, "
+                   "so none need be given")
         ->type_name("ADDRESS:PORT")->multi_option_policy(last)->group("Running");
     app.add_option("--control-token", typed.controlToken,
                    "require 'Authorization: Bearer TOKEN' on every control request; needed to serve on any address "
                    "but loopback")
         ->type_name("TOKEN")->multi_option_policy(last)->group("Running");
+    app.add_option("--control-host", typed.controlHosts,
+                   "a name the control API answers to besides localhost and IP addresses (others get 403, "
+                   "against DNS rebinding); may be given many times")
+        ->type_name("NAME")->allow_extra_args(false)->group("Running");
     app.add_option("--data-dir", typed.dataDir,
                    "let the control API read CSV tables of profiles (\"file\") from FOLDER and nowhere else; without "
                    "it, a table is given inline (\"rows\" or \"csv\")")
         ->type_name("FOLDER")->multi_option_policy(last)->group("Running");
+}
+
+void Describe(CLI::App& app, Typed& typed)
+{
+    app.set_help_flag();
+    DescribeDevices(app, typed);
+    DescribeConnection(app, typed);
+    DescribeThermo(app, typed);
+    DescribeRun(app, typed);
+    DescribeControl(app, typed);
     app.add_flag("--quiet,-q", typed.quiet, "do not print the records sent and received")->group("Running");
     app.add_flag("--help,-h", typed.help, "show this text")->group("Running");
     app.add_flag("--version", typed.version, "show the version")->group("Running");
     app.footer(kFooter + control::LineCommandsHelp() + kExitStatus);
 }
 
+}  // namespace
+
+bool ReadCommandLine(int argc, const char* const* argv, Typed& typed, std::string& error)
+{
+    CLI::App app(kDescriptionText, "mimicbox-cli");
+    Describe(app, typed);
+    if (!options::ParseArguments(app, argc, argv, error))
+        return false;
+    for (const CLI::Option* option : app.get_options()) {
+        if (option->count() > 0)
+            typed.given.insert(option->get_name());
+    }
+    return true;
+}
+
 std::string CliUsage()
 {
     Typed typed;
-    CLI::App app(kCliDescription, "mimicbox-cli");
+    CLI::App app(kDescriptionText, "mimicbox-cli");
     Describe(app, typed);
     return options::Usage(app);
 }

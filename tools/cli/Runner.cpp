@@ -7,6 +7,7 @@
 
 #include "tools/control/LineCommands.h"
 #include "tools/io/DescriptorLimit.h"
+#include "tools/report/HtmlReport.h"
 #include "tools/report/JUnit.h"
 #include "tools/report/SummaryJson.h"
 #include "tools/report/SummaryText.h"
@@ -69,6 +70,7 @@ int Runner::Run()
     signals_ = std::make_unique<io::StopSignals>(context_, [this] { context_.stop(); });
     ReadLineCommands();
     start_ = scheduler_.Now();
+    startCalendar_ = scheduler_.CalendarMillis();
     plant_->Start([this] { context_.stop(); });
     context_.run();
     Finish();
@@ -87,7 +89,8 @@ bool Runner::Prepare(int& status)
     if (!ReadSources(context_, options_.sources, sources, error) ||
         (!options_.logJson.empty() && !logJson_.Open(options_.logJson, error)) ||
         (!options_.summaryJson.empty() && !summaryJson_.Open(options_.summaryJson, error)) ||
-        (!options_.junit.empty() && !junit_.Open(options_.junit, error))) {
+        (!options_.junit.empty() && !junit_.Open(options_.junit, error)) ||
+        (!options_.report.empty() && !report_.Open(options_.report, error))) {
         UsageError(error);
         return false;
     }
@@ -114,8 +117,17 @@ void Runner::Build(const std::vector<asio::ip::address_v4>& sources)
     plant_ = std::make_unique<sim::Plant>(options_.plant, scheduler_, *network_, sinks_);
     sinks_.Add(metrics_);
     const bool serving = !options_.controlAddress.empty();
+    if (serving || report_.Get()) {
+        history_ = std::make_unique<report::History>(scheduler_.Now());
+        sinks_.Add(*history_);
+    }
+    if (report_.Get()) {
+        tally_ = std::make_unique<report::EventTally>();
+        sinks_.Add(*tally_);
+    }
     controller_ = std::make_unique<control::Controller>(
-        control::PlantAccess{*plant_, *summary_, metrics_, scheduler_, files_, serving ? &feed_ : nullptr},
+        control::PlantAccess{*plant_, *summary_, metrics_, scheduler_, files_, serving ? &feed_ : nullptr,
+                             history_.get(), verdict_.get(), options_.plant.seed, scheduler_.Now()},
         [this] { context_.stop(); },
         control::ControllerOptions{io::DescriptorRoom(kSpareDescriptors + kControlDescriptors, sim::kMaxDevicesPerProcess),
                                    options_.dataDir});
@@ -130,10 +142,11 @@ bool Runner::ServeControl(std::string& error)
         return true;
     http_ = std::make_unique<control::HttpControl>(
         context_, [this](const control::Request& request, control::Reply reply) { controller_->Dispatch(request, reply); },
-        options_.controlToken);
+        control::AccessRules{options_.controlToken, options_.controlHosts});
     if (!http_->Listen(options_.controlAddress, options_.controlPort, error))
         return false;
     std::printf("control: http://%s:%u\n", options_.controlAddress.c_str(), http_->Port());
+    std::printf("dashboard: http://%s:%u/\n", options_.controlAddress.c_str(), http_->Port());
     http_->Start();
     return true;
 }
@@ -189,6 +202,12 @@ int Runner::Report() const
     if (junit_.Get()) {
         const double seconds = std::chrono::duration<double>(scheduler_.Now() - start_).count();
         std::fputs(report::JUnitXml(results, "mimicbox-cli", seconds).c_str(), junit_.Get());
+    }
+    if (report_.Get()) {
+        history_->Advance(scheduler_.Now());
+        const report::ReportFacts facts{options_.commandLine, options_.scenarioText, options_.plant.seed, startCalendar_,
+                                        scheduler_.CalendarMillis()};
+        std::fputs(report::HtmlReport(facts, {*history_, *summary_, results, *tally_}).c_str(), report_.Get());
     }
     std::fflush(stdout);
     return ExitStatus(*summary_, *verdict_, results);

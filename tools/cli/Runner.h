@@ -18,6 +18,8 @@
 #include "tools/io/LineReader.h"
 #include "tools/io/StopSignals.h"
 #include "tools/sim/FanOut.h"
+#include "tools/report/EventTally.h"
+#include "tools/report/History.h"
 #include "tools/report/JsonLinesSink.h"
 #include "tools/report/TextSink.h"
 #include "tools/sim/Plant.h"
@@ -53,11 +55,14 @@ private:
     OutputFile logJson_;
     OutputFile summaryJson_;
     OutputFile junit_;
+    OutputFile report_;
     std::unique_ptr<io::AsioNetwork> network_;
     std::unique_ptr<sim::Summary> summary_;
     std::unique_ptr<report::TextSink> text_;
     std::unique_ptr<sim::Verdict> verdict_;
     std::unique_ptr<report::JsonLinesSink> json_;
+    std::unique_ptr<report::History> history_;
+    std::unique_ptr<report::EventTally> tally_;
     sim::FanOut sinks_;
     std::unique_ptr<sim::Plant> plant_;
     control::Metrics metrics_;
@@ -68,6 +73,7 @@ private:
     std::unique_ptr<io::StopSignals> signals_;
     std::unique_ptr<io::LineReader> commands_;
     sim::Instant start_{};
+    int64_t startCalendar_ = 0;
 };
 
 }  // namespace mimicbox::cli

@@ -1,8 +1,8 @@
-// The command line of mimicbox-cli as typed, before any value is checked, and its description for
-// CLI11 and --help. Private to the command line's own files.
+// The command line of mimicbox-cli as typed, before any value is checked. Private to the command
+// line's own files.
 #pragma once
 
-#include <CLI/CLI.hpp>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,18 +27,19 @@ struct Typed {
     std::string logJson;
     std::string summaryJson;
     std::string junit;
+    std::string report;
     std::string control;
     std::string controlToken;
+    std::vector<std::string> controlHosts;
     std::string dataDir;
     bool quiet = false;
     bool help = false;
     bool version = false;
+    std::set<std::string> given;  // the options the command line names, such as "--port"
 };
 
-// The options, their help and the footer, for CLI11.
-void Describe(CLI::App& app, Typed& typed);
-
-// The description of the program, first in --help.
-extern const char* const kCliDescription;
+// Splits the arguments after the program name into `typed`; false with the usage error. The only
+// place that sees CLI11, which is slow to compile.
+bool ReadCommandLine(int argc, const char* const* argv, Typed& typed, std::string& error);
 
 }  // namespace mimicbox::cli

@@ -4,13 +4,36 @@
 #include <string>
 
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/ReportCommand.h"
 #include "tools/cli/Runner.h"
+
+namespace {
+
+int Report(int argc, const char* const* argv)
+{
+    using namespace mimicbox;
+    cli::ReportOptions options;
+    std::string error;
+    if (!cli::ParseReportOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "mimicbox-cli report: %s\nTry 'mimicbox-cli report --help'.\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(cli::ReportUsage().c_str(), stdout);
+        return 0;
+    }
+    return cli::RunReportCommand(options);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
     using namespace mimicbox;
     // Lines reach a pipe (tee, a test) as they are printed.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (argc > 1 && std::string(argv[1]) == "report")
+        return Report(argc - 2, argv + 2);
     cli::CliOptions options;
     std::string error;
     if (!cli::ParseCliOptions(argc - 1, argv + 1, options, error)) {

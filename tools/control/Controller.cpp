@@ -48,8 +48,10 @@ DeviceView Controller::View(std::size_t index) const
     const sim::Session& session = plant_.At(index);
     const sim::Device& device = session.GetDevice();
     const sim::DeviceStats& stats = access_.summary.Devices()[index];
+    const sim::Instant now = access_.scheduler.Now();
     return {device.Identity(),
             session.Connected(),
+            session.StateName(now),
             device.Temperature(),
             device.GetProfile().kind,
             device.SwitchState(),
@@ -58,6 +60,8 @@ DeviceView Controller::View(std::size_t index) const
             stats.reports,
             stats.commands,
             session.FaultsWaiting(),
+            sim::ToMilliseconds(stats.lateness.Percentile(0.99)),
+            stats.hasLastSent ? std::chrono::duration<double>(now - stats.lastSent).count() : -1.0,
             lastRecord_[index]};
 }
 
@@ -201,9 +205,23 @@ void Controller::Events(const Request& request, Reply reply) const
             return;
         }
     }
+    std::string reports = "1";
+    http::QueryValue(request.query, "reports", reports);
+    if (reports != "0" && reports != "1") {
+        reply(JsonError(400, "reports: 0 or 1"));
+        return;
+    }
+    std::optional<DeviceIdentity> device;
+    std::string name;
+    if (http::QueryValue(request.query, "device", name)) {
+        std::size_t index = 0;
+        if (!Find(name, index, reply))
+            return;
+        device = plant_.At(index).GetDevice().Identity();
+    }
     Response stream(200, "", "text/event-stream");
     stream.headers.emplace_back("Cache-Control", "no-cache");
-    stream.stream = std::make_shared<EventStream>(*access_.feed, from);
+    stream.stream = std::make_shared<EventStream>(*access_.feed, from, reports == "1", device);
     reply(std::move(stream));
 }
 

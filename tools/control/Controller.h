@@ -14,9 +14,11 @@
 #include "tools/control/LiveFaults.h"
 #include "tools/control/Metrics.h"
 #include "tools/control/Router.h"
+#include "tools/report/History.h"
 #include "tools/sim/ScenarioPlan.h"
 #include "tools/sim/Plant.h"
 #include "tools/sim/Summary.h"
+#include "tools/sim/Verdict.h"
 
 namespace mimicbox::control {
 
@@ -37,6 +39,11 @@ struct PlantAccess {
     sim::Scheduler& scheduler;
     FileSource& files;
     EventFeed* feed = nullptr;
+    // For the dashboard; without a history its series answer 404.
+    report::History* history = nullptr;
+    const sim::Verdict* verdict = nullptr;
+    uint64_t seed = 0;
+    sim::Instant start{};
 };
 
 class Controller : public sim::EventSink {
@@ -70,6 +77,9 @@ private:
     void SetProfile(const std::string& name, const std::string& body, Reply reply);
     void InjectFault(const std::string& name, const std::string& body, Reply reply);
     void Events(const Request& request, Reply reply) const;
+    void Glance(Reply reply) const;
+    void Series(const Request& request, Reply reply) const;
+    void Reports(const std::string& name, Reply reply) const;
     // Reads the CSV file a profile names, if any, then calls `then` on the loop; answers a failure.
     void LoadTable(sim::Profile profile, std::function<void(sim::Profile)> then, Reply reply);
 

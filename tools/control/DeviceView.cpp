@@ -1,5 +1,6 @@
 #include "tools/control/DeviceView.h"
 
+#include <cmath>
 #include <memory>
 #include <nlohmann/json.hpp>
 
@@ -14,6 +15,7 @@ std::string DeviceJson(const DeviceView& device)
         {"model", ModelKey(device.identity.nDeviceType)},
         {"serial", device.identity.nSerial},
         {"connected", device.connected},
+        {"state", device.state},
     };
     if (device.identity.nDeviceType == TYPE_THERMO) {
         json["temperature"] = device.temperature;
@@ -26,6 +28,9 @@ std::string DeviceJson(const DeviceView& device)
     json["reports_sent"] = device.reports;
     json["commands_received"] = device.commands;
     json["faults_waiting"] = device.faultsWaiting;
+    json["lateness_p99_ms"] = std::round(device.latenessP99 * 1000.0) / 1000.0;
+    if (device.lastReportAge >= 0)
+        json["last_report_age"] = std::round(device.lastReportAge * 1000.0) / 1000.0;
     json["last_record"] = device.lastRecord;
     return json.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
 }

@@ -15,6 +15,7 @@ namespace mimicbox::control {
 struct DeviceView {
     DeviceIdentity identity;
     bool connected = false;
+    const char* state = "waiting";
     float temperature = 0;
     sim::ProfileKind profile = sim::ProfileKind::kSteps;
     int switchState = 0;
@@ -23,6 +24,8 @@ struct DeviceView {
     uint64_t reports = 0;
     uint64_t commands = 0;
     std::size_t faultsWaiting = 0;  // live faults not yet applied
+    double latenessP99 = 0;         // milliseconds
+    double lastReportAge = -1;      // seconds since the last report; -1 before the first
     std::string lastRecord;
 };
 

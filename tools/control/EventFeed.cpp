@@ -56,14 +56,34 @@ bool EventFeed::WaitFor(uint64_t from, std::function<void()> wake)
     return true;
 }
 
+bool EventFilter::Admits(const sim::Event& event) const
+{
+    if (!reports && event.kind == sim::EventKind::kSent)
+        return false;
+    return !device || (device->nDeviceType == event.identity.nDeviceType && device->nSerial == event.identity.nSerial);
+}
+
 std::vector<std::pair<uint64_t, std::string>> EventFeed::Take(uint64_t from, std::size_t most) const
 {
+    uint64_t next = 0;
+    return Take(from, most, EventFilter{}, next);
+}
+
+std::vector<std::pair<uint64_t, std::string>> EventFeed::Take(uint64_t from, std::size_t most,
+                                                              const EventFilter& filter, uint64_t& next) const
+{
+    // The lock is held for a bounded scan, however few events the filter admits.
+    const std::size_t mostLookedAt = most * 8;
     std::vector<std::pair<uint64_t, Stored>> copies;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         const uint64_t end = first_ + events_.size();
-        for (uint64_t number = std::max(from, first_); number < end && copies.size() < most; ++number)
-            copies.emplace_back(number, events_[static_cast<std::size_t>(number - first_)]);
+        next = std::max(from, first_);
+        for (std::size_t looked = 0; next < end && copies.size() < most && looked < mostLookedAt; ++next, ++looked) {
+            const Stored& stored = events_[static_cast<std::size_t>(next - first_)];
+            if (filter.Admits(stored.event))
+                copies.emplace_back(next, stored);
+        }
     }
     // Formatted outside the lock, so that the loop never waits for it.
     std::vector<std::pair<uint64_t, std::string>> lines;

@@ -17,6 +17,15 @@
 
 namespace mimicbox::control {
 
+// Which events a client of the feed wants: the dashboard's log leaves out the reports, and a
+// device's panel asks for that device alone.
+struct EventFilter {
+    bool reports = true;  // the reports the devices send
+    const DeviceIdentity* device = nullptr;
+
+    bool Admits(const sim::Event& event) const;
+};
+
 class EventFeed : public sim::EventSink {
 public:
     // Keeps the newest `capacity` events; a client that asks for older ones gets the oldest kept.
@@ -32,6 +41,10 @@ public:
     uint64_t Next() const;
     // The lines of at most `most` events from number `from` on, formatted on the caller's thread.
     std::vector<std::pair<uint64_t, std::string>> Take(uint64_t from, std::size_t most) const;
+    // The same for the events the filter admits; `next` gets the number to go on from, past the
+    // events looked at, which are at most a few thousand a call.
+    std::vector<std::pair<uint64_t, std::string>> Take(uint64_t from, std::size_t most, const EventFilter& filter,
+                                                       uint64_t& next) const;
     bool Closed() const;
     // Calls `wake` once, from the thread that appends or closes, when an event from `from` on is kept
     // or the feed closes. False, calling nothing, when there is one already or the feed is closed.

@@ -12,13 +12,21 @@ constexpr std::size_t kBatch = 512;
 void EventStream::Next(Deliver deliver)
 {
     const bool closed = feed_.Closed();
-    const auto lines = feed_.Take(from_, kBatch);
+    const EventFilter filter{reports_, device_ ? &*device_ : nullptr};
+    uint64_t next = from_;
+    const auto lines = feed_.Take(from_, kBatch, filter, next);
+    const bool lookedAt = next != from_;
+    from_ = next;
     if (!lines.empty()) {
         std::string text;
         for (const auto& [number, line] : lines)
             text += "id: " + std::to_string(number) + "\ndata: " + line + "\n\n";
-        from_ = lines.back().first + 1;
         deliver(std::move(text), false);
+        return;
+    }
+    // Only events the client does not want: asked again at once, for the next ones.
+    if (lookedAt) {
+        deliver({}, false);
         return;
     }
     // Closed before the events were taken: every event is delivered.

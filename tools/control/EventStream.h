@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "tools/control/EventFeed.h"
 #include "tools/control/http/HttpMessage.h"
@@ -12,7 +13,10 @@ namespace mimicbox::control {
 class EventStream : public http::ResponseStream {
 public:
     // The feed must outlive the stream.
-    EventStream(EventFeed& feed, uint64_t from) : feed_(feed), from_(from) {}
+    EventStream(EventFeed& feed, uint64_t from, bool reports = true, std::optional<DeviceIdentity> device = {})
+        : feed_(feed), from_(from), reports_(reports), device_(device)
+    {
+    }
 
     // Delivers the events there are, or waits for the next (delivering nothing, to be asked again
     // on the HTTP thread), or ends once the feed has closed and every event is delivered.
@@ -21,6 +25,8 @@ public:
 private:
     EventFeed& feed_;
     uint64_t from_;
+    bool reports_;
+    std::optional<DeviceIdentity> device_;
 };
 
 }  // namespace mimicbox::control

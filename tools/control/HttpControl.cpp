@@ -2,11 +2,11 @@
 
 namespace mimicbox::control {
 
-HttpControl::HttpControl(asio::io_context& loop, LoopBridge::Dispatch dispatch, std::string token,
+HttpControl::HttpControl(asio::io_context& loop, LoopBridge::Dispatch dispatch, AccessRules rules,
                          http::ConnectionSettings settings)
     : server_(std::make_unique<http::HttpServer>(
           [](int status, const std::string& message) { return ToHttp(JsonError(status, message)); }, 64, settings)),
-      bridge_(std::make_unique<LoopBridge>(loop, server_->Context(), std::move(dispatch), std::move(token)))
+      bridge_(std::make_unique<LoopBridge>(loop, server_->Context(), std::move(dispatch), std::move(rules)))
 {
 }
 

@@ -13,9 +13,9 @@ namespace mimicbox::control {
 
 class HttpControl {
 public:
-    // `dispatch` runs on `loop`'s thread; an empty token lets every request in. The settings are the
+    // `dispatch` runs on `loop`'s thread; the rules say what a request must show. The settings are the
     // server's time limits, shorter in tests.
-    HttpControl(asio::io_context& loop, LoopBridge::Dispatch dispatch, std::string token,
+    HttpControl(asio::io_context& loop, LoopBridge::Dispatch dispatch, AccessRules rules,
                 http::ConnectionSettings settings = {});
     ~HttpControl();
 

@@ -12,24 +12,6 @@ namespace {
 // A loop that does not take a request up in this time is held up or has ended.
 constexpr auto kLoopTimeout = std::chrono::seconds(5);
 
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return text;
-}
-
-// Compares without an early exit, so that the time taken tells nothing of where a token differs.
-bool SameText(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    unsigned char differ = 0;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        differ |= static_cast<unsigned char>(a[i] ^ b[i]);
-    return differ == 0;
-}
-
 }  // namespace
 
 struct LoopBridge::Pending {
@@ -52,34 +34,29 @@ http::HttpResponse ToHttp(Response response)
     return out;
 }
 
-LoopBridge::LoopBridge(asio::io_context& loop, asio::io_context& http, Dispatch dispatch, std::string token)
-    : loop_(loop), http_(http), dispatch_(std::move(dispatch)), token_(std::move(token))
+LoopBridge::LoopBridge(asio::io_context& loop, asio::io_context& http, Dispatch dispatch, AccessRules rules)
+    : loop_(loop), http_(http), dispatch_(std::move(dispatch)), rules_(std::move(rules))
 {
-}
-
-bool LoopBridge::Authorized(const http::HttpRequest& request) const
-{
-    if (token_.empty())
-        return true;
-    const std::string* header = request.Header("authorization");
-    if (!header)
-        return false;
-    const std::size_t space = header->find(' ');
-    // The scheme is read without regard to case, as HTTP has it.
-    return space != std::string::npos && Lower(header->substr(0, space)) == "bearer" &&
-           SameText(header->substr(header->find_first_not_of(' ', space)), token_);
 }
 
 void LoopBridge::Handle(http::HttpRequest request, http::Responder respond)
 {
-    if (!Authorized(request)) {
-        http::HttpResponse refused = ToHttp(JsonError(401, "a bearer token is needed"));
-        refused.headers.emplace_back("WWW-Authenticate", "Bearer");
+    const GuardAnswer guard = CheckRequest(request, rules_);
+    if (guard.status != 0) {
+        http::HttpResponse refused = ToHttp(JsonError(guard.status, guard.message));
+        if (guard.status == 401)
+            refused.headers.emplace_back("WWW-Authenticate", "Bearer");
         respond(std::move(refused));
         return;
     }
     auto pending = std::make_shared<Pending>(http_);
     pending->respond = std::move(respond);
+    if (!guard.setCookie.empty()) {
+        pending->respond = [respond = std::move(pending->respond), cookie = guard.setCookie](http::HttpResponse response) {
+            response.headers.emplace_back("Set-Cookie", cookie);
+            respond(std::move(response));
+        };
+    }
     if (stopped_) {
         Refuse(pending, 503, "the run is ending");
         return;

@@ -1,5 +1,5 @@
-// The bridge from the HTTP server's thread to the runner's loop: the token is checked on the HTTP
-// thread, then each request is handed to the loop, and its answer back. Either the loop takes a
+// The bridge from the HTTP server's thread to the runner's loop: the request guard looks at each
+// request on the HTTP thread, then it is handed to the loop, and its answer back. Either the loop takes a
 // request up and answers it, or, when the loop does not take it within 5 s or the run is ending, the
 // bridge answers 503; a request refused so is never carried out afterwards.
 #pragma once
@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "tools/control/RequestGuard.h"
 #include "tools/control/Response.h"
 #include "tools/control/http/HttpMessage.h"
 
@@ -22,8 +23,8 @@ public:
     using Dispatch = std::function<void(const Request& request, Reply reply)>;
 
     // `http` is the server's own loop, where answers are written. Both loops must outlive the bridge's
-    // work. An empty token lets every request in.
-    LoopBridge(asio::io_context& loop, asio::io_context& http, Dispatch dispatch, std::string token);
+    // work.
+    LoopBridge(asio::io_context& loop, asio::io_context& http, Dispatch dispatch, AccessRules rules);
 
     void Handle(http::HttpRequest request, http::Responder respond) override;
     // From any thread: requests the loop has not taken up get 503 at once, and so do new ones.
@@ -31,13 +32,12 @@ public:
 
 private:
     struct Pending;
-    bool Authorized(const http::HttpRequest& request) const;
     void Refuse(const std::shared_ptr<Pending>& pending, int status, const std::string& message);
 
     asio::io_context& loop_;
     asio::io_context& http_;
     Dispatch dispatch_;
-    std::string token_;
+    AccessRules rules_;
     std::set<std::shared_ptr<Pending>> pending_;  // on the HTTP thread
     bool stopped_ = false;                        // on the HTTP thread
     // Set at once by StopTaking, so that the loop takes nothing up after it, even before the HTTP

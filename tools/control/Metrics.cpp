@@ -41,6 +41,25 @@ void Metrics::OnEvent(const sim::Event& event)
             ++faults_[event.fault];
     } else if (event.kind == sim::EventKind::kReceived && event.read) {
         Count(commands_.thermo, commands_.relay, event.identity.nDeviceType);
+    } else {
+        OnConnection(event);
+    }
+}
+
+void Metrics::OnConnection(const sim::Event& event)
+{
+    if (event.device >= connected_.size()) {
+        connected_.resize(event.device + 1);
+        everConnected_.resize(event.device + 1);
+    }
+    const bool ends = event.kind == sim::EventKind::kLost || event.kind == sim::EventKind::kStopped ||
+                      event.kind == sim::EventKind::kClosed || event.kind == sim::EventKind::kRemoved;
+    if (event.kind == sim::EventKind::kConnected && !connected_[event.device]) {
+        reconnects_ += everConnected_[event.device] ? 1u : 0u;
+        connected_[event.device] = everConnected_[event.device] = true;
+    } else if (ends && connected_[event.device]) {
+        ++disconnects_;
+        connected_[event.device] = false;
     }
 }
 
@@ -66,6 +85,10 @@ std::string Metrics::Text(std::size_t devices, std::size_t connected) const
     Family(text, "mimicbox_missed_ticks_total", "counter",
            "Reports more than half a period late, and deadlines passed without a report.");
     text += "mimicbox_missed_ticks_total " + std::to_string(missed_) + "\n";
+    Family(text, "mimicbox_disconnects_total", "counter", "Connections that ended, however they ended.");
+    text += "mimicbox_disconnects_total " + std::to_string(disconnects_) + "\n";
+    Family(text, "mimicbox_reconnects_total", "counter", "Connects of a device that had been connected before.");
+    text += "mimicbox_reconnects_total " + std::to_string(reconnects_) + "\n";
     Family(text, "mimicbox_faults_injected_total", "counter", "Faults applied to reports, by kind.");
     for (const auto& [kind, count] : faults_)
         text += "mimicbox_faults_injected_total{kind=\"" + kind + "\"} " + std::to_string(count) + "\n";

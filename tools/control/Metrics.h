@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "tools/sim/Event.h"
 
@@ -26,6 +27,8 @@ private:
     static constexpr std::array<double, 12> kBounds = {0.0001, 0.0002, 0.0005, 0.001, 0.002, 0.005,
                                                        0.01,   0.02,   0.05,   0.1,   0.5,   1.0};
 
+    void OnConnection(const sim::Event& event);
+
     ByModel reports_;
     ByModel commands_;
     std::array<uint64_t, kBounds.size()> buckets_{};  // cumulative counts at each bound
@@ -33,6 +36,11 @@ private:
     uint64_t missed_ = 0;  // reports more than half a period late, and deadlines skipped
     double latenessSum_ = 0;
     std::map<std::string, uint64_t> faults_;
+    // By device number: connected now, and connected at some time before.
+    std::vector<bool> connected_;
+    std::vector<bool> everConnected_;
+    uint64_t disconnects_ = 0;
+    uint64_t reconnects_ = 0;
 };
 
 }  // namespace mimicbox::control

@@ -1,7 +1,25 @@
 // The control API's route table: every endpoint, its method and its line of help, in one place.
 #include "tools/control/Controller.h"
 
+#include "tools/control/web/WebAssets.h"
+
 namespace mimicbox::control {
+
+namespace {
+
+// A file of the dashboard, copied into the answer off the loop.
+Response Asset(const std::string& name)
+{
+    const web::WebAsset* asset = web::FindWebAsset(name);
+    if (!asset)
+        return JsonError(404, "no such file: " + name);
+    Response response(200, "", std::string(asset->contentType));
+    response.headers.emplace_back("Cache-Control", "no-cache");
+    response.render = [bytes = asset->bytes] { return std::string(bytes); };
+    return response;
+}
+
+}  // namespace
 
 std::vector<Route> Controller::Table()
 {
@@ -32,12 +50,22 @@ std::vector<Route> Controller::Table()
         {"POST", "/devices/{name}/silence", "send no report for a while: {\"duration\": 5}", change("silence")},
         {"POST", "/devices/{name}/fault", "break the next report: a fault table without trigger; answered once it fired",
          [this](const Call& call, Reply reply) { InjectFault(call.name, call.request.body, std::move(reply)); }},
-        {"GET", "/events", "the run's events as Server-Sent Events, from now or ?since=SEQ",
+        {"GET", "/devices/{name}/history", "the device's recent reports: values, and the last 20 records as sent",
+         [this](const Call& call, Reply reply) { Reports(call.name, std::move(reply)); }},
+        {"GET", "/run", "the run at a glance: time, seed, devices, totals and expectations so far",
+         [this](const Call&, Reply reply) { Glance(std::move(reply)); }},
+        {"GET", "/history", "the plant's series over the whole run, a point a second for the last hour; ?from=SECOND",
+         [this](const Call& call, Reply reply) { Series(call.request, std::move(reply)); }},
+        {"GET", "/events", "the run's events as Server-Sent Events, from now or ?since=SEQ; ?reports=0, ?device=NAME",
          [this](const Call& call, Reply reply) { Events(call.request, std::move(reply)); }},
         {"GET", "/metrics", "the Prometheus text exposition of the run's counters",
          [this](const Call&, Reply reply) {
              reply({200, access_.metrics.Text(plant_.HeldCount(), plant_.ConnectedCount()), "text/plain; version=0.0.4"});
          }},
+        {"GET", "/", "the dashboard: a page that shows the run live and drives its devices",
+         [](const Call&, Reply reply) { reply(Asset("/")); }},
+        {"GET", "/assets/{name}", "the dashboard's scripts, styles and chart library",
+         [](const Call& call, Reply reply) { reply(Asset("/assets/" + call.name)); }},
         {"POST", "/stop", "end the run as SIGTERM does",
          [this](const Call&, Reply reply) {
              stop_();

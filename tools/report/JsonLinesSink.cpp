@@ -3,28 +3,12 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "tools/report/ByteText.h"
 #include "tools/sim/Device.h"
 
 namespace mimicbox::report {
 
 namespace {
-
-// Each byte as the code point of the same number, in UTF-8: valid for any input, and reversible.
-std::string Latin1ToUtf8(std::string_view bytes)
-{
-    std::string text;
-    text.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            text.push_back(c);
-        } else {
-            text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-            text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-        }
-    }
-    return text;
-}
 
 // Seconds to the microsecond: "3.004462", not "3.0044619360000002".
 double Seconds(sim::Nanos duration)

@@ -40,6 +40,7 @@ bool ReadScenarioFile(const std::string& path, ScenarioFile& file, std::string& 
     const std::filesystem::path directory = std::filesystem::path(path).parent_path();
     file.name = path;
     file.directory = directory.empty() ? "." : directory.string();
+    file.text = text;
     return ReadScenarioText(text, file, error);
 }
 

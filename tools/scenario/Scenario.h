@@ -15,6 +15,7 @@ namespace mimicbox::scenario {
 struct ScenarioFile {
     std::string name;       // in messages
     std::string directory;  // where relative CSV files are read from
+    std::string text;       // as read, for the run's report
     sim::Scenario scenario;
     Locations locations;
 };

@@ -37,6 +37,8 @@ struct Event {
     Nanos lateness{};           // kSent: time minus deadline
     bool missed = false;        // kSent: more than half a period late
     int skipped = 0;            // kSent: deadlines passed without a report before this one
+    int64_t clock = 0;          // kSent: the report's clock, before any fault
+    float value = 0;            // kSent: its temperature, or the switch as 0 or 1
     const char* fault = nullptr;  // kSent: the fault applied to the report, by its scenario name
     std::size_t faultTable = 0;   // kSent: the scenario's [[fault]] table it came from (from 1), or 0
     uint64_t liveFault = 0;       // kSent: the id the live control gave the fault, or 0

@@ -197,6 +197,8 @@ void Session::SendReport()
     const int64_t tickBefore = tick_;
     ++reports_;
     const ReportDraft draft{device_.Identity(), calendarSeconds, device_.SwitchState(), device_.PrintedTemperature()};
+    event.clock = calendarSeconds;
+    event.value = device_.Identity().nDeviceType == TYPE_RELAY ? static_cast<float>(draft.switchState) : draft.temperature;
     const FaultSeam::Sent sent = seam_.Send(draft, text, reports_, now - runStart_);
     // A faulted report is logged as the bytes it became, less the one NUL that ends it.
     std::string_view written = sent.fault ? std::string_view(sent.bytes) : std::string_view(text);
@@ -280,6 +282,30 @@ void Session::Retry(EventKind kind, std::string_view reason)
     }
     state_ = State::kWaiting;
     timer_->Start(scheduler_.Now() + BackoffDelay(policy_.reconnect, attempt_++, random_));
+}
+
+const char* Session::StateName(Instant now) const
+{
+    switch (state_) {
+    case State::kIdle:
+        return "waiting";
+    case State::kWaiting:
+        return attempt_ > 0 ? "backing off" : "waiting";
+    case State::kConnecting:
+        return "connecting";
+    case State::kConnected:
+    case State::kFinishing:
+        return now < silentUntil_ ? "silenced" : "connected";
+    case State::kAway:
+        return "closed";
+    case State::kDone:
+        return "done";
+    case State::kGaveUp:
+        return "gave up";
+    case State::kStopped:
+        return "stopped";
+    }
+    return "waiting";
 }
 
 void Session::Finish(State state)

@@ -53,6 +53,9 @@ public:
     {
         return state_ == State::kConnected || state_ == State::kFinishing || state_ == State::kDone;
     }
+    // "waiting", "connecting", "connected", "silenced", "backing off", "closed", "done", "gave up" or
+    // "stopped", as of `now`.
+    const char* StateName(Instant now) const;
     // Whether the device connected at least once.
     bool EverConnected() const { return everConnected_; }
     const Device& GetDevice() const { return device_; }

@@ -99,6 +99,7 @@ void Verdict::Judge(const Expectation& expectation, std::size_t device, std::vec
         const bool kept = seen.connected && !seen.lost;
         results.push_back(Result(name, "connection kept", kept,
                                  kept ? "kept" : seen.lost ? "the server closed it" : "never connected"));
+        results.back().settled = seen.lost;
     } else if (expectation.connection == ConnectionExpectation::kClosed) {
         std::string title = "connection closed";
         bool passed = seen.lost;
@@ -115,6 +116,7 @@ void Verdict::Judge(const Expectation& expectation, std::size_t device, std::vec
             }
         }
         results.push_back(Result(name, title, passed, detail));
+        results.back().settled = seen.lost;
     }
     if (expectation.minToggles || expectation.maxToggles) {
         const uint64_t low = expectation.minToggles.value_or(0);
@@ -126,10 +128,13 @@ void Verdict::Judge(const Expectation& expectation, std::size_t device, std::vec
             title += std::string(expectation.minToggles ? " and" : "") + " at most " + std::to_string(high);
         results.push_back(Result(name, title, seen.toggles >= low && seen.toggles <= high,
                                  std::to_string(seen.toggles) + " received"));
+        results.back().settled = seen.toggles > high || (seen.toggles >= low && !expectation.maxToggles);
     }
-    if (expectation.noUnreadableCommands)
+    if (expectation.noUnreadableCommands) {
         results.push_back(Result(name, "no unreadable commands", seen.unreadable == 0,
                                  std::to_string(seen.unreadable) + " unreadable"));
+        results.back().settled = seen.unreadable > 0;
+    }
 }
 
 }  // namespace mimicbox::sim

@@ -28,6 +28,9 @@ struct VerdictResult {
     std::string name;    // "connection closed within 2 s", "toggles from 1 to 3", ...
     bool passed = false;
     std::string detail;  // what was seen
+    // Whether nothing later in the run can change `passed`; until the run ends, an unsettled result
+    // says only how it stands now.
+    bool settled = false;
 };
 
 class Verdict : public EventSink {

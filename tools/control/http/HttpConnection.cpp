@@ -108,8 +108,9 @@ void HttpConnection::Respond(HttpResponse response)
         return;
     state_ = State::kWriting;
     keepAlive_ = keepAlive_ && !response.close && !shuttingDown_;
-    stream_ = std::move(response.stream);
+    // The head first: it says whether the body is chunked, which takes the stream still in place.
     std::string bytes = ResponseHead(response, keepAlive_);
+    stream_ = std::move(response.stream);
     if (!stream_)
         bytes += response.body;
     Write(std::move(bytes), [this] {

@@ -1,0 +1,77 @@
+"""The dashboard of a plant against mimicbox-server, in headless Chromium."""
+import time
+
+from selenium.webdriver.common.by import By
+
+from conftest import console_errors, wait_until
+
+
+def open_dashboard(browser, api):
+    browser.get(api + "/")
+    wait_until(lambda: browser.find_elements(By.CSS_SELECTOR, "#device-table .row"), what="the device rows")
+
+
+# The table redraws its rows as the run goes on, so a row is read and clicked in one script, never
+# held across a redraw.
+ROW = 'document.querySelector(\'#device-table .row[data-name="%s"]\')'
+
+
+def row_text(browser, name):
+    return browser.execute_script("const row = %s; return row ? row.innerText : ''" % (ROW % name))
+
+
+def click_row(browser, name):
+    browser.execute_script("%s.click()" % (ROW % name))
+
+
+def points(browser, chart):
+    return browser.execute_script("return Chart.getChart('chart-%s').data.datasets[0].data.length" % chart)
+
+
+def test_the_page_shows_every_device_and_drives_them(server, plant, browser):
+    run = plant("--port", str(server.port), "--device", "thermo:1-3", "--device", "relay:1005", "--quiet")
+    open_dashboard(browser, run.api)
+    wait_until(lambda: len(browser.find_elements(By.CSS_SELECTOR, "#device-table .row")) == 4, what="four rows")
+    assert console_errors(browser) == []
+
+    # A temperature set on the page is in the device's next report at the server.
+    click_row(browser, "thermo:2")
+    field = wait_until(lambda: browser.find_elements(By.ID, "c-temp"), what="the device panel")[0]
+    field.send_keys("42.5")
+    browser.find_element(By.CSS_SELECTOR, '[data-do="temperature"]').click()
+    wait_until(lambda: "temperature: done" in browser.find_element(By.ID, "c-result").text, what="the answer")
+    asked = len(server.lines)
+    line = server.wait_for(lambda l: server.lines.index(l) >= asked and "Thermo-Box 2 " in l, timeout=2.0)
+    assert "42.500000" in line
+
+    # A toggle the server sends shows on the page within a second.
+    assert "off" in row_text(browser, "relay:1005").split()
+    server.send("t 1005")
+    wait_until(lambda: "on" in row_text(browser, "relay:1005").split(), timeout=1.0, what="the switch on the page")
+
+    # A disconnect from the page closes the connection at the server.
+    click_row(browser, "relay:1005")
+    button = wait_until(lambda: browser.find_elements(By.CSS_SELECTOR, '[data-do="disconnect"]'), what="the panel")[0]
+    button.click()
+    server.wait_for(lambda l: "relay:1005 closed the connection" in l, timeout=2.0)
+    assert console_errors(browser) == []
+
+
+def test_the_charts_keep_the_run_across_a_reload(server, plant, browser):
+    run = plant("--port", str(server.port), "--device", "relay:1-4", "--quiet")
+    open_dashboard(browser, run.api)
+    wait_until(lambda: points(browser, "records") >= 3, timeout=6.0, what="three seconds of points")
+    before = points(browser, "records")
+    browser.refresh()
+    wait_until(lambda: browser.execute_script("return !!Chart.getChart('chart-records')"), what="the charts")
+    wait_until(lambda: points(browser, "records") >= before, what="the points from before the reload")
+    sent = browser.execute_script("return Chart.getChart('chart-records').data.datasets[0].data.map(p => p.y)")
+    assert max(sent) >= 6  # four Relay-Boxes, two reports a second each, from before the reload on
+
+
+def test_the_records_show_their_nul(server, plant, browser):
+    run = plant("--port", str(server.port), "--device", "relay:7", "--quiet")
+    open_dashboard(browser, run.api)
+    click_row(browser, "relay:1007")
+    records = wait_until(lambda: browser.find_element(By.ID, "p-records").text, timeout=3.0, what="the records")
+    assert "TolvarkControl: 8, 1007" in records and records.rstrip().endswith("\\0")

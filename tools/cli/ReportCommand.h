@@ -1,0 +1,26 @@
+// mimicbox-cli report LOG.jsonl... -o FILE.html: the HTML report of a run made afterwards from its
+// --log-json files. The logs of the shards of one plant are merged on the calendar into one run, with
+// one verdict when the scenario is given.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace mimicbox::cli {
+
+struct ReportOptions {
+    std::vector<std::string> logs;
+    std::string out;
+    std::string scenario;  // its expectations judge the logged events; optional
+    bool help = false;
+};
+
+// Reads the arguments after "report"; false with the usage error.
+bool ParseReportOptions(int argc, const char* const* argv, ReportOptions& options, std::string& error);
+std::string ReportUsage();
+
+// Writes the report; the exit status: 0, or 2 when a log or the scenario cannot be read or holds
+// no event, with the message on standard error.
+int RunReportCommand(const ReportOptions& options);
+
+}  // namespace mimicbox::cli
