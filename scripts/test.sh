@@ -23,27 +23,34 @@ CXX=clang++ cmake -S . -B build-asan -G Ninja -DMIMICBOX_FUZZ=ON -DMIMICBOX_WERR
     -DCMAKE_CXX_FLAGS="-O1 -gline-tables-only" >/dev/null
 cmake --build build-asan --parallel "$jobs"
 
-# The fuzz budget is shared between the targets, each starting from its seed corpus.
-fuzzers=(receive scenario control line_command session server_record csv)
+# The fuzz budget is shared between the targets, each starting from its seed corpus, two at a time.
+fuzzers=(receive scenario control line_command session server_record csv log)
 fuzz_seconds=$(( ${FUZZ_SECONDS:-30} / ${#fuzzers[@]} ))
-stage "every fuzz target, ${fuzz_seconds} s each"
+stage "every fuzz target, ${fuzz_seconds} s each, two at a time"
 corpus="$(mktemp -d)"
 trap 'rm -rf "$corpus"' EXIT
-for fuzzer in "${fuzzers[@]}"; do
-    mkdir -p "$corpus/$fuzzer"
+fuzz() {
+    local fuzzer=$1
+    mkdir -p "$corpus/$fuzzer" "$corpus/$fuzzer.found"
     case "$fuzzer" in
         scenario) cp examples/scenarios/*.toml "$corpus/$fuzzer/" ;;
         line_command) cp tests/fuzz/corpus/lines/* "$corpus/$fuzzer/" ;;
         server_record) cp tests/fuzz/corpus/server/* "$corpus/$fuzzer/" ;;
         *) cp tests/fuzz/corpus/"$fuzzer"/* "$corpus/$fuzzer/" ;;
     esac
-    # A finding prints whole: the input that caused it, and where.
+    # A finding prints whole: where, and the input that caused it, byte for byte.
     if ! ./build-asan/"${fuzzer}_fuzzer" -max_total_time="$fuzz_seconds" -print_final_stats=0 -max_len=4096 \
-        -artifact_prefix="$corpus/" "$corpus/$fuzzer" > "$corpus/$fuzzer.log" 2>&1; then
+        -artifact_prefix="$corpus/$fuzzer.found/" "$corpus/$fuzzer" > "$corpus/$fuzzer.log" 2>&1; then
         cat "$corpus/$fuzzer.log"
-        exit 1
+        for found in "$corpus/$fuzzer.found"/*; do echo "== $found"; od -An -c "$found"; done
+        return 1
     fi
     echo "-- ${fuzzer}_fuzzer: $(tail -n 1 "$corpus/$fuzzer.log")"
+}
+for ((i = 0; i < ${#fuzzers[@]}; i += 2)); do
+    fuzz "${fuzzers[i]}" & first=$!
+    fuzz "${fuzzers[i + 1]}" & second=$!
+    wait "$first" && wait "$second" || exit 1
 done
 
 stage "the unit tests under the sanitizers"

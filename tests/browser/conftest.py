@@ -82,7 +82,8 @@ def plant():
         process.end()
 
 
-@pytest.fixture
+# One browser for the tests of a file: starting Chromium takes longer than most tests.
+@pytest.fixture(scope="module")
 def browser():
     options = Options()
     options.binary_location = "/usr/bin/chromium"

@@ -70,10 +70,12 @@ TEST(LoggedEventTest, LinesThatAreNoEventAreRefusedWithAReason)
         "", "[1]", "{\"t\": 1}", "not json",
         R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:0","event":"sent"})",
         R"({"t":1,"time":"yesterday","device":"thermo:1","event":"sent"})",
+        R"({"t":1,"time":"1012-12-06T05:46:40.123Z","device":"thermo:1","event":"sent"})",
         R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"exploded"})",
         R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"sent","lateness":"late"})",
         R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"sent","record":"\u0100"})",
         R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"sent","fault":"fire"})",
+        R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"event"})",
     };
     for (const char* line : rows) {
         report::LoggedEvent logged;

@@ -91,6 +91,9 @@ bool ReadFields(const Json& line, LoggedEvent& logged, std::string& error)
         return (error = "a record or reason that is no bytes"), false;
     if (!KindOf(line["event"].get<std::string>(), logged.reason, event.kind))
         return (error = "no such event: " + line["event"].dump()), false;
+    // Only records sent and received carry bytes; a stray "record" elsewhere is no part of the event.
+    if (event.kind != sim::EventKind::kSent && event.kind != sim::EventKind::kReceived)
+        logged.record.clear();
     event.lateness = sim::Seconds(line.value("lateness", 0.0));
     event.read = line.value("read", true);
     event.toggled = line.value("toggled", false);
@@ -98,6 +101,9 @@ bool ReadFields(const Json& line, LoggedEvent& logged, std::string& error)
     event.liveFault = line.value("live_fault", uint64_t{0});
     if (!ReadNames(line, logged))
         return (error = "an unknown fault or action"), false;
+    // The rest of the report takes an action event to name its action, as the log always does.
+    if (event.kind == sim::EventKind::kAction && !event.action)
+        return (error = "an event without its action"), false;
     return true;
 }
 
@@ -111,7 +117,7 @@ bool ParseIsoTime(std::string_view text, int64_t& millis)
     const std::string copy(text);
     if (std::sscanf(copy.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3dZ%n", &utc.tm_year, &utc.tm_mon, &utc.tm_mday,
                     &utc.tm_hour, &utc.tm_min, &utc.tm_sec, &milli, &used) != 7 ||
-        used != static_cast<int>(copy.size()))
+        used != static_cast<int>(copy.size()) || utc.tm_year < 1970)
         return false;
     utc.tm_year -= 1900;
     utc.tm_mon -= 1;

@@ -21,7 +21,8 @@ struct LoggedEvent {
 // point into `logged`, which must stay in place while the event is used.
 bool ParseLoggedEvent(std::string_view line, LoggedEvent& logged, std::string& error);
 
-// Milliseconds since 1970 of "2026-12-07T12:34:56.789Z"; false when the text is not of that form.
+// Milliseconds since 1970 of "2026-12-07T12:34:56.789Z"; false when the text is not of that form or
+// lies before 1970, which no run's calendar does.
 bool ParseIsoTime(std::string_view text, int64_t& millis);
 
 }  // namespace mimicbox::report
