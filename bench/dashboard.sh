@@ -4,7 +4,7 @@
 # open in headless Chromium. Prints the runner's CPU and lateness p99 for both, the time from page
 # load to its first full render, and the memory of the history. Last it runs the plant for
 # REPORT_SECONDS (default 600) with --report and prints the time to write the report, its size, and
-# the time Chromium takes to open and render it.
+# the time Chromium takes to open and render it (REPORT_SECONDS=0 leaves this out).
 # Needs a built tree (bench/common.sh), chromium, chromium-driver and python3-selenium.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,6 +51,7 @@ measure no-page
 measure page
 grep 'first render' "$work/page.timer" || cat "$work/page.timer"
 
+[ "$report_seconds" -gt 0 ] || exit 0
 echo
 echo "== a report of 10,000 devices over $report_seconds s"
 # shellcheck disable=SC2086

@@ -9,6 +9,7 @@
 using namespace mimicbox;
 using namespace std::chrono_literals;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -112,4 +113,28 @@ TEST(EventStreamTest, DeliversEveryEventUpToTheCloseThenEnds)
     EXPECT_FALSE(ended);
     stream.Next(collect);
     EXPECT_TRUE(ended);
+}
+
+TEST(EventStreamTest, AStreamWithoutReportsIsNeitherWokenNorFedByThem)
+{
+    control::EventFeed feed(100, sim::Instant{});
+    control::EventStream stream(feed, 0, false);
+    std::string text;
+    int pieces = 0;
+    const auto collect = [&](std::string piece, bool) {
+        text += piece;
+        ++pieces;
+    };
+    stream.Next(collect);  // nothing yet: it waits
+    for (int i = 0; i < 50; ++i)
+        Send(feed, 1, "report");
+    EXPECT_EQ(pieces, 0) << "a report woke a stream that wants none";
+    sim::Event connected{};
+    connected.kind = sim::EventKind::kConnected;
+    connected.identity = {TYPE_RELAY, 1005};
+    feed.OnEvent(connected);
+    ASSERT_EQ(pieces, 1);
+    stream.Next(collect);
+    EXPECT_THAT(text, HasSubstr("id: 50\ndata: {"));
+    EXPECT_THAT(text, Not(HasSubstr("report")));
 }

@@ -55,7 +55,7 @@ void Controller::AddGroups(std::vector<sim::DeviceGroup> groups, std::size_t nex
     for (const sim::DeviceGroup& group : groups) {
         for (const std::size_t index :
              plant_.Add(sim::ShardDevices({group.range}, 0, 1), group.setup, group.toggleEvery.value_or(0)))
-            added.push_back(View(index));
+            added.push_back(View(index, access_.scheduler.Now()));
     }
     reply(DeviceList(std::move(added), 201));
 }

@@ -43,12 +43,11 @@ bool Controller::Find(const std::string& name, std::size_t& index, Reply& reply)
     return true;
 }
 
-DeviceView Controller::View(std::size_t index) const
+DeviceView Controller::View(std::size_t index, sim::Instant now) const
 {
     const sim::Session& session = plant_.At(index);
     const sim::Device& device = session.GetDevice();
     const sim::DeviceStats& stats = access_.summary.Devices()[index];
-    const sim::Instant now = access_.scheduler.Now();
     return {device.Identity(),
             session.Connected(),
             session.StateName(now),
@@ -65,15 +64,19 @@ DeviceView Controller::View(std::size_t index) const
             lastRecord_[index]};
 }
 
-Response Controller::One(std::size_t index) const { return {200, DeviceJson(View(index)) + "\n"}; }
+Response Controller::One(std::size_t index) const
+{
+    return {200, DeviceJson(View(index, access_.scheduler.Now())) + "\n"};
+}
 
 void Controller::List(Reply reply) const
 {
+    const sim::Instant now = access_.scheduler.Now();
     std::vector<DeviceView> devices;
     devices.reserve(plant_.HeldCount());
     for (std::size_t i = 0; i < plant_.Size(); ++i) {
         if (plant_.Holds(i))
-            devices.push_back(View(i));
+            devices.push_back(View(i, now));
     }
     reply(DeviceList(std::move(devices), 200));
 }

@@ -66,7 +66,8 @@ public:
 private:
     std::vector<Route> Table();
     bool Find(const std::string& name, std::size_t& index, Reply& reply) const;
-    DeviceView View(std::size_t index) const;
+    // As of `now`, which a list takes once for all its devices.
+    DeviceView View(std::size_t index, sim::Instant now) const;
     Response One(std::size_t index) const;
     void List(Reply reply) const;
     void Add(const std::string& body, Reply reply);

@@ -1,5 +1,6 @@
 #include "tools/control/DeviceView.h"
 
+#include <charconv>
 #include <cmath>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -8,31 +9,73 @@
 
 namespace mimicbox::control {
 
+namespace {
+
+// Numbers in their shortest form that reads back the same: a temperature of 21.37 is "21.37".
+template <typename Number>
+void AppendNumber(std::string& out, Number value)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    out.append(text, result.ptr);
+}
+
+double Rounded(double value) { return std::round(value * 1000.0) / 1000.0; }
+
+void AppendField(std::string& out, const char* name)
+{
+    out += out.size() > 1 ? ",\"" : "\"";
+    out += name;
+    out += "\":";
+}
+
+}  // namespace
+
+// Written by hand rather than through a JSON object: a list of 10,000 devices is made every few
+// seconds while the dashboard is open, and this is several times faster. Only the last record is
+// text from outside; the JSON library escapes it, replacing bytes that are not UTF-8.
 std::string DeviceJson(const DeviceView& device)
 {
-    nlohmann::ordered_json json = {
-        {"name", sim::DeviceName(device.identity)},
-        {"model", ModelKey(device.identity.nDeviceType)},
-        {"serial", device.identity.nSerial},
-        {"connected", device.connected},
-        {"state", device.state},
-    };
+    std::string out = "{";
+    AppendField(out, "name");
+    out += "\"" + sim::DeviceName(device.identity) + "\"";
+    AppendField(out, "model");
+    out += std::string("\"") + ModelKey(device.identity.nDeviceType) + "\"";
+    AppendField(out, "serial");
+    AppendNumber(out, device.identity.nSerial);
+    AppendField(out, "connected");
+    out += device.connected ? "true" : "false";
+    AppendField(out, "state");
+    out += std::string("\"") + device.state + "\"";
     if (device.identity.nDeviceType == TYPE_THERMO) {
-        json["temperature"] = device.temperature;
-        json["profile"] = sim::ProfileKindName(device.profile);
+        AppendField(out, "temperature");
+        AppendNumber(out, device.temperature);
+        AppendField(out, "profile");
+        out += std::string("\"") + sim::ProfileKindName(device.profile) + "\"";
     } else {
-        json["switch"] = device.switchState ? "on" : "off";
-        json["obeying"] = device.obeying;
+        AppendField(out, "switch");
+        out += device.switchState ? "\"on\"" : "\"off\"";
+        AppendField(out, "obeying");
+        out += device.obeying ? "true" : "false";
     }
-    json["period"] = device.period;
-    json["reports_sent"] = device.reports;
-    json["commands_received"] = device.commands;
-    json["faults_waiting"] = device.faultsWaiting;
-    json["lateness_p99_ms"] = std::round(device.latenessP99 * 1000.0) / 1000.0;
-    if (device.lastReportAge >= 0)
-        json["last_report_age"] = std::round(device.lastReportAge * 1000.0) / 1000.0;
-    json["last_record"] = device.lastRecord;
-    return json.dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+    AppendField(out, "period");
+    AppendNumber(out, device.period);
+    AppendField(out, "reports_sent");
+    AppendNumber(out, device.reports);
+    AppendField(out, "commands_received");
+    AppendNumber(out, device.commands);
+    AppendField(out, "faults_waiting");
+    AppendNumber(out, device.faultsWaiting);
+    AppendField(out, "lateness_p99_ms");
+    AppendNumber(out, Rounded(device.latenessP99));
+    if (device.lastReportAge >= 0) {
+        AppendField(out, "last_report_age");
+        AppendNumber(out, Rounded(device.lastReportAge));
+    }
+    AppendField(out, "last_record");
+    out += nlohmann::json(device.lastRecord).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+    out += '}';
+    return out;
 }
 
 Response DeviceList(std::vector<DeviceView> devices, int status)

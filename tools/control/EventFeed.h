@@ -47,8 +47,9 @@ public:
                                                        uint64_t& next) const;
     bool Closed() const;
     // Calls `wake` once, from the thread that appends or closes, when an event from `from` on is kept
-    // or the feed closes. False, calling nothing, when there is one already or the feed is closed.
-    bool WaitFor(uint64_t from, std::function<void()> wake);
+    // (one that is no report, unless `reports`) or the feed closes. False, calling nothing, when there
+    // is one already or the feed is closed.
+    bool WaitFor(uint64_t from, std::function<void()> wake, bool reports = true);
 
 private:
     // The event, with the texts it points to.
@@ -57,14 +58,20 @@ private:
         std::string record;
         std::string reason;
     };
-    void WakeAll(std::unique_lock<std::mutex>& lock);
+    void WakeAll(std::unique_lock<std::mutex>& lock, bool report);
+    std::vector<std::pair<uint64_t, Stored>> Copy(uint64_t from, std::size_t most, const EventFilter& filter,
+                                                  uint64_t& next) const;
 
     mutable std::mutex mutex_;
     std::deque<Stored> events_;
     uint64_t first_ = 0;  // the number of events_.front()
     std::size_t capacity_;
     bool closed_ = false;
+    // The numbers of the kept events that are no reports: a client that wants no reports reads and
+    // waits on these alone, so that the reports, most of a run's events, cost it nothing.
+    std::deque<uint64_t> others_;
     std::vector<std::function<void()>> waiting_;
+    std::vector<std::function<void()>> waitingForOthers_;
     const report::JsonLinesSink format_;
 };
 

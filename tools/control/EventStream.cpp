@@ -35,7 +35,7 @@ void EventStream::Next(Deliver deliver)
         return;
     }
     // The wake comes from the loop's thread; asked again, the stream formats on the HTTP thread.
-    if (!feed_.WaitFor(from_, [deliver] { deliver({}, false); }))
+    if (!feed_.WaitFor(from_, [deliver] { deliver({}, false); }, reports_))
         deliver({}, false);
 }
 

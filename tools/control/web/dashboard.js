@@ -49,8 +49,10 @@ async function pollHistory(charts) {
   const last = state.series && state.series.second.length ? state.series.second[state.series.second.length - 1] : -1;
   const { status, json } = await api('GET', last < 0 ? '/history' : `/history?from=${last}`);
   if (status !== 200) return;
+  const before = state.series ? state.series.second.length : -1;
   appendSeries(json);
-  charts.update(state.series);
+  // The last point is asked for again each time; the charts are drawn only when one is added.
+  if (state.series.second.length !== before) charts.update(state.series);
   markRendered();
 }
 
@@ -218,8 +220,8 @@ function start() {
   every(1000, pollRun);
   every(1000, async () => {
     await pollDevices(table);
-    // A large plant's list is polled less often, to spare the runner.
-    if (state.devices.size > 2000) await new Promise((r) => setTimeout(r, 2000));
+    // A large plant's list is polled less often: it costs the runner and the browser the most.
+    if (state.devices.size > 2000) await new Promise((r) => setTimeout(r, 4000));
   });
   every(1000, async () => { if (state.panel) await showPanel(state.panel); });
 }
