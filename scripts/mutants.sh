@@ -10,8 +10,8 @@ build=${1:-build-dev}
 
 # FILE|WHAT IT BECOMES|THE TEXT|ITS REPLACEMENT (each text must stand once in its file)
 mutants=(
-    'tools/sim/Verdict.cpp|toggles >= min becomes >|seen.toggles >= low|seen.toggles > low'
-    'tools/sim/Histogram.h|a percentile rank on a bucket boundary|if (seen >= rank)|if (seen > rank)'
+    'tools/sim/Verdict.cpp|toggles >= min becomes >|title, seen.toggles >= low &&|title, seen.toggles > low &&'
+    'tools/sim/Histogram.h|a percentile rank on a bucket boundary|if (fromTop > abovePercentile)|if (fromTop >= abovePercentile)'
     'tools/sim/ValidationCheck.cpp|float bounds made exclusive|!(*value >= low && *value <= high)|!(*value > low && *value < high)'
     'tools/control/Controller.cpp|a Relay-Box takes a profile|if (plant_.At(index).GetDevice().Identity().nDeviceType != TYPE_THERMO) {|if (false) {'
     'tools/report/JUnit.cpp|the root counts every result as failed|std::to_string(failures) + "\" time=|std::to_string(results.size()) + "\" time='
@@ -19,7 +19,9 @@ mutants=(
     'tools/server/DeviceServer.cpp|the toggle record carries the wrong serial|FormatCommand(TYPE_RELAY, device.identity.nSerial,|FormatCommand(TYPE_RELAY, device.identity.nSerial + 1,'
     'tools/control/http/RequestParser.cpp|a body read one byte short|remaining_ -= take;|remaining_ -= take + (take > 1 ? 1 : 0);'
     'tools/control/http/HttpText.cpp|a percent escape decoded with its digits swapped|HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])|HexDigit(text[i + 2]) * 16 + HexDigit(text[i + 1])'
-    'tools/control/LoopBridge.cpp|any scheme taken for Bearer|Lower(header->substr(0, space)) == "bearer"|!Lower(header->substr(0, space)).empty()'
+    'tools/control/RequestGuard.cpp|any scheme taken for Bearer|Lower(header->substr(0, space)) != "bearer"|Lower(header->substr(0, space)).empty()'
+    'tools/control/RequestGuard.cpp|a change taken without JSON|if (CarriesChange(request.method) && !IsJson|if (false && !IsJson'
+    'tools/report/History.cpp|a merged point keeps the smaller p99|merged.p99 = std::max(earlier.p99, later.p99);|merged.p99 = std::min(earlier.p99, later.p99);'
     'tools/control/LiveFaults.cpp|a fired live fault said not to have fired|{"fired", true},|{"fired", false},'
     'tools/sim/FaultSeam.cpp|a one-shot fault applied again|fires = !applied_[i] && sinceStart >= Seconds(*trigger.at);|fires = sinceStart >= Seconds(*trigger.at);'
     'tools/scenario/TomlScenario.cpp|an unknown key taken|problems_.push_back({At(key.str()), "unknown key"});|(void)0;'
