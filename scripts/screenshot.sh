@@ -29,7 +29,7 @@ port=54796
 ./build/mimicbox-server --quiet --port "$port" --toggle-every 3 < /dev/null > /dev/null 2>&1 &
 server=$!
 trap 'kill $app $xvfb $server $cli 2>/dev/null || true' EXIT
-./build/mimicbox-cli --quiet --port "$port" --scenario examples/scenarios/sine-and-faults.toml --duration 40 \
+./build/mimicbox-cli --quiet --port "$port" --scenario examples/scenarios/sine-and-faults.toml --device thermo:1-6 --device relay:1-6 --duration 40 \
     --control 127.0.0.1:0 --report /tmp/mimicbox-report.html > /tmp/mimicbox-screens.txt 2>&1 &
 cli=$!
 for _ in $(seq 50); do grep -q '^dashboard: ' /tmp/mimicbox-screens.txt && break; sleep 0.1; done
