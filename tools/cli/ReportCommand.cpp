@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <memory>
 
@@ -17,35 +18,45 @@ namespace mimicbox::cli {
 
 namespace {
 
-// A line longer than this is no event of ours; reading stops there rather than fill memory.
-constexpr std::size_t kLongestLine = 1 << 20;
+// A line longer than this is no event of ours: it is skipped, never held in memory whole.
+constexpr std::streamsize kLongestLine = 1 << 20;
 
 // One log, read an event at a time.
 class LogReader {
 public:
-    explicit LogReader(std::string path) : path_(std::move(path)), in_(path_) {}
+    explicit LogReader(const std::string& path) : in_(path), line_(static_cast<std::size_t>(kLongestLine) + 1) {}
     bool Opened() const { return in_.is_open(); }
     // The next event, skipping lines that are no event; false at the end.
     bool Next(report::LoggedEvent& logged)
     {
-        std::string line;
         std::string why;
-        while (std::getline(in_, line)) {
-            ++lineNumber_;
-            if (line.size() <= kLongestLine && report::ParseLoggedEvent(line, logged, why))
-                return true;
-            if (!line.empty())
+        for (;;) {
+            in_.getline(line_.data(), kLongestLine + 1);
+            const std::streamsize length = in_.gcount();
+            if (in_.fail() && !in_.eof() && length == kLongestLine) {
+                // Too long: the rest of the line goes unread.
+                in_.clear();
+                in_.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
                 ++skipped_;
+                continue;
+            }
+            if (length == 0 && !in_)
+                return false;
+            // gcount counts the newline that getline took away.
+            const std::size_t size = static_cast<std::size_t>(length) - (in_.eof() ? 0 : 1);
+            if (report::ParseLoggedEvent(std::string_view(line_.data(), size), logged, why))
+                return true;
+            if (size > 0)
+                ++skipped_;
+            if (!in_)
+                return false;
         }
-        return false;
     }
-    const std::string& Path() const { return path_; }
     std::size_t Skipped() const { return skipped_; }
 
 private:
-    std::string path_;
     std::ifstream in_;
-    std::size_t lineNumber_ = 0;
+    std::vector<char> line_;
     std::size_t skipped_ = 0;
 };
 
