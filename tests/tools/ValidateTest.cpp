@@ -12,9 +12,9 @@ using namespace mimicbox::sim;
 
 namespace {
 
-DeviceSpec Thermo(int64_t serial)
+DeviceEntry Thermo(int64_t serial)
 {
-    DeviceSpec device;
+    DeviceEntry device;
     device.model = "thermo";
     device.serial = serial;
     return device;
@@ -43,17 +43,17 @@ TEST(ValidateTest, EveryFaultIsFoundAtThePathOfItsValue)
     // A device table that holds a fault is left out of the check for devices given twice.
     scenario.devices.push_back(Thermo(2));
     scenario.devices.push_back(Thermo(2));
-    DeviceSpec relay;
+    DeviceEntry relay;
     relay.model = "relay";
     relay.serials = "15-18";
     scenario.devices.push_back(relay);
-    FaultSpec fault;
+    FaultEntry fault;
     fault.kind = "split";
     fault.every = 3;
     fault.probability = 0.5;
     fault.devices = "thermo:9";
     scenario.faults.push_back(fault);
-    EventSpec event;
+    EventEntry event;
     event.at = 1;
     event.action = "silence";
     event.state = "on";
@@ -90,7 +90,7 @@ TEST(ValidateTest, BoundsHoldAtTheirEdgesAndNotBeyond)
         for (const bool inside : {true, false}) {
             Scenario scenario;
             scenario.devices.push_back(Thermo(1));
-            FaultSpec fault;
+            FaultEntry fault;
             fault.kind = "split";
             fault.probability = 0.5;
             scenario.faults.push_back(fault);
@@ -102,14 +102,14 @@ TEST(ValidateTest, BoundsHoldAtTheirEdgesAndNotBeyond)
 
 TEST(ValidateTest, LiveTablesTakeNeitherTriggerNorDevicesNorExpectations)
 {
-    FaultSpec fault;
+    FaultEntry fault;
     fault.kind = "garbage";
     fault.at = 3;
     fault.devices = "thermo:1";
     EXPECT_THAT(Texts(ValidateLiveFault(fault, "fault")),
                 ::testing::ElementsAre("fault.at: a fault given live applies to the next report: give no trigger",
                                        "fault.devices: the request names the device"));
-    DeviceSpec device = Thermo(5);
+    DeviceEntry device = Thermo(5);
     device.expect.emplace();
     EXPECT_THAT(Texts(ValidateLiveDevice(device, "device")),
                 ::testing::ElementsAre("device.expect: expectations are given when the run starts, in its scenario"));
@@ -118,7 +118,7 @@ TEST(ValidateTest, LiveTablesTakeNeitherTriggerNorDevicesNorExpectations)
 TEST(ScenarioPlanTest, AValidScenarioPlansTheFaultsDefaultsTogglesAndExpectations)
 {
     Scenario scenario;
-    DeviceSpec relay;
+    DeviceEntry relay;
     relay.model = "relay";
     relay.serials = "1-4";
     relay.toggleEvery = 2;
@@ -128,7 +128,7 @@ TEST(ScenarioPlanTest, AValidScenarioPlansTheFaultsDefaultsTogglesAndExpectation
     scenario.expect.emplace();
     scenario.expect->noUnreadableCommands = true;
     for (const char* kind : {"oversized", "clock-2038"}) {
-        FaultSpec fault;
+        FaultEntry fault;
         fault.kind = kind;
         fault.every = 2;
         scenario.faults.push_back(fault);

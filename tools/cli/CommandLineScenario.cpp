@@ -12,9 +12,9 @@ namespace {
 constexpr const char* kNumber = "must be a number";
 constexpr const char* kWhole = "must be a whole number";
 
-sim::DeviceSpec DeviceOf(const std::string& text, const Typed& typed, float temperature)
+sim::DeviceEntry DeviceOf(const std::string& text, const Typed& typed, float temperature)
 {
-    sim::DeviceSpec device;
+    sim::DeviceEntry device;
     const std::size_t colon = text.find(':');
     device.model = text.substr(0, colon);
     device.serials = colon == std::string::npos ? "" : text.substr(colon + 1);

@@ -83,7 +83,7 @@ public:
     sim::Problems& problems_;
 };
 
-void ReadRows(ObjectReader& reader, sim::ProfileSpec& profile)
+void ReadRows(ObjectReader& reader, sim::ProfileEntry& profile)
 {
     const json* rows = reader.Get("rows");
     if (!rows)
@@ -106,7 +106,7 @@ void ReadRows(ObjectReader& reader, sim::ProfileSpec& profile)
     }
 }
 
-void ReadProfile(ObjectReader& reader, sim::ProfileSpec& profile)
+void ReadProfile(ObjectReader& reader, sim::ProfileEntry& profile)
 {
     reader.OnlyKeys(sim::ScenarioKeys::Profile());
     reader.Text("kind", profile.kind);
@@ -123,7 +123,7 @@ void ReadProfile(ObjectReader& reader, sim::ProfileSpec& profile)
     ReadRows(reader, profile);
 }
 
-void ReadExpect(ObjectReader& reader, sim::ExpectSpec& expect)
+void ReadExpect(ObjectReader& reader, sim::ExpectEntry& expect)
 {
     reader.OnlyKeys(sim::ScenarioKeys::Expect());
     reader.Text("connection", expect.connection);
@@ -140,7 +140,7 @@ void ReadExpect(ObjectReader& reader, sim::ExpectSpec& expect)
 
 }  // namespace
 
-sim::Problems ReadProfileJson(const json& object, const std::string& path, sim::ProfileSpec& profile)
+sim::Problems ReadProfileJson(const json& object, const std::string& path, sim::ProfileEntry& profile)
 {
     sim::Problems problems;
     if (!object.is_object())
@@ -150,7 +150,7 @@ sim::Problems ReadProfileJson(const json& object, const std::string& path, sim::
     return problems;
 }
 
-sim::Problems ReadFaultJson(const json& object, const std::string& path, sim::FaultSpec& fault)
+sim::Problems ReadFaultJson(const json& object, const std::string& path, sim::FaultEntry& fault)
 {
     sim::Problems problems;
     if (!object.is_object())
@@ -169,7 +169,7 @@ sim::Problems ReadFaultJson(const json& object, const std::string& path, sim::Fa
     return problems;
 }
 
-sim::Problems ReadDeviceJson(const json& object, const std::string& path, sim::DeviceSpec& device)
+sim::Problems ReadDeviceJson(const json& object, const std::string& path, sim::DeviceEntry& device)
 {
     sim::Problems problems;
     if (!object.is_object())

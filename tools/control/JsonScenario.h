@@ -10,8 +10,8 @@
 
 namespace mimicbox::control {
 
-sim::Problems ReadProfileJson(const nlohmann::json& object, const std::string& path, sim::ProfileSpec& profile);
-sim::Problems ReadFaultJson(const nlohmann::json& object, const std::string& path, sim::FaultSpec& fault);
-sim::Problems ReadDeviceJson(const nlohmann::json& object, const std::string& path, sim::DeviceSpec& device);
+sim::Problems ReadProfileJson(const nlohmann::json& object, const std::string& path, sim::ProfileEntry& profile);
+sim::Problems ReadFaultJson(const nlohmann::json& object, const std::string& path, sim::FaultEntry& fault);
+sim::Problems ReadDeviceJson(const nlohmann::json& object, const std::string& path, sim::DeviceEntry& device);
 
 }  // namespace mimicbox::control

@@ -84,22 +84,22 @@ bool ReadConnectionAction(const std::string& what, const std::string& body, sim:
 bool ReadProfile(const std::string& body, sim::Profile& profile, std::string& error)
 {
     nlohmann::json object;
-    sim::ProfileSpec spec;
-    if (!ReadBodyObject(body, object, error) || !Report(ReadProfileJson(object, "profile", spec), error) ||
-        !Report(sim::ValidateProfile(spec, "profile"), error))
+    sim::ProfileEntry written;
+    if (!ReadBodyObject(body, object, error) || !Report(ReadProfileJson(object, "profile", written), error) ||
+        !Report(sim::ValidateProfile(written, "profile"), error))
         return false;
-    profile = sim::PlanProfile(spec);
+    profile = sim::PlanProfile(written);
     return true;
 }
 
 bool ReadFault(const std::string& body, sim::Fault& fault, std::string& error)
 {
     nlohmann::json object;
-    sim::FaultSpec spec;
-    if (!ReadBodyObject(body, object, error) || !Report(ReadFaultJson(object, "fault", spec), error) ||
-        !Report(sim::ValidateLiveFault(spec, "fault"), error))
+    sim::FaultEntry written;
+    if (!ReadBodyObject(body, object, error) || !Report(ReadFaultJson(object, "fault", written), error) ||
+        !Report(sim::ValidateLiveFault(written, "fault"), error))
         return false;
-    fault = sim::PlanFault(spec);
+    fault = sim::PlanFault(written);
     return true;
 }
 
@@ -115,18 +115,18 @@ bool ReadDeviceTables(const std::string& body, std::vector<sim::DeviceGroup>& gr
     }
     for (std::size_t i = 0; i < (many ? parsed.size() : 1); ++i) {
         const nlohmann::json& table = many ? parsed[i] : parsed;
-        sim::DeviceSpec spec;
+        sim::DeviceEntry written;
         if (!table.is_object()) {
             error = std::string("[").append(std::to_string(i)).append("] is no JSON object");
             return false;
         }
-        if (!Report(ReadDeviceJson(table, "device", spec), error) || !Report(sim::ValidateLiveDevice(spec, "device"), error)) {
+        if (!Report(ReadDeviceJson(table, "device", written), error) || !Report(sim::ValidateLiveDevice(written, "device"), error)) {
             // Built by appending: GCC 12 at -O3 warns falsely on a concatenation that starts with a literal.
             if (many)
                 error = std::string("[").append(std::to_string(i)).append("] ").append(error);
             return false;
         }
-        groups.push_back(sim::PlanDevice(spec));
+        groups.push_back(sim::PlanDevice(written));
     }
     return true;
 }

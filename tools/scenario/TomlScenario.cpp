@@ -110,7 +110,7 @@ public:
     sim::Problems& problems_;
 };
 
-void ReadRows(TableReader& reader, sim::ProfileSpec& profile)
+void ReadRows(TableReader& reader, sim::ProfileEntry& profile)
 {
     const toml::node* node = reader.Get("rows");
     if (!node)
@@ -139,13 +139,13 @@ void ReadRows(TableReader& reader, sim::ProfileSpec& profile)
     }
 }
 
-void ReadProfile(TableReader& reader, std::optional<sim::ProfileSpec>& value)
+void ReadProfile(TableReader& reader, std::optional<sim::ProfileEntry>& value)
 {
     const toml::table* table = reader.Table("profile", " such as { kind = \"sine\", mean = 20.0, amplitude = 5.0 }");
     if (!table)
         return;
     TableReader inner = reader.Inner(*table, "profile");
-    sim::ProfileSpec& profile = value.emplace();
+    sim::ProfileEntry& profile = value.emplace();
     inner.OnlyKeys(sim::ScenarioKeys::Profile());
     inner.Text("kind", profile.kind);
     inner.Text("mode", profile.mode);
@@ -161,13 +161,13 @@ void ReadProfile(TableReader& reader, std::optional<sim::ProfileSpec>& value)
     ReadRows(inner, profile);
 }
 
-void ReadExpect(TableReader& reader, std::optional<sim::ExpectSpec>& value)
+void ReadExpect(TableReader& reader, std::optional<sim::ExpectEntry>& value)
 {
     const toml::table* table = reader.Table("expect", " such as { connection = \"kept\" }");
     if (!table)
         return;
     TableReader inner = reader.Inner(*table, "expect");
-    sim::ExpectSpec& expect = value.emplace();
+    sim::ExpectEntry& expect = value.emplace();
     inner.OnlyKeys(sim::ScenarioKeys::Expect());
     inner.Text("connection", expect.connection);
     inner.Number("within", expect.within);
@@ -182,7 +182,7 @@ void ReadExpect(TableReader& reader, std::optional<sim::ExpectSpec>& value)
     bounds.Whole("max", expect.maxToggles);
 }
 
-void ReadDevice(TableReader& reader, sim::DeviceSpec& device)
+void ReadDevice(TableReader& reader, sim::DeviceEntry& device)
 {
     reader.OnlyKeys(sim::ScenarioKeys::Device());
     reader.Text("model", device.model);
@@ -194,7 +194,7 @@ void ReadDevice(TableReader& reader, sim::DeviceSpec& device)
     ReadExpect(reader, device.expect);
 }
 
-void ReadFault(TableReader& reader, sim::FaultSpec& fault)
+void ReadFault(TableReader& reader, sim::FaultEntry& fault)
 {
     reader.OnlyKeys(sim::ScenarioKeys::Fault());
     reader.Text("kind", fault.kind);
@@ -208,7 +208,7 @@ void ReadFault(TableReader& reader, sim::FaultSpec& fault)
     reader.Number("value", fault.value);
 }
 
-void ReadEvent(TableReader& reader, sim::EventSpec& event)
+void ReadEvent(TableReader& reader, sim::EventEntry& event)
 {
     reader.OnlyKeys(sim::ScenarioKeys::Event());
     reader.Number("at", event.at);

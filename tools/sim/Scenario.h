@@ -13,7 +13,7 @@
 namespace mimicbox::sim {
 
 // A Thermo-Box's profile table: { kind = "sine", mean = 20.0, ... }.
-struct ProfileSpec {
+struct ProfileEntry {
     std::optional<std::string> kind;
     std::optional<std::string> mode;         // steps
     std::optional<double> rate;              // ramp
@@ -33,7 +33,7 @@ struct ProfileSpec {
 };
 
 // An expectation: [expect], or a [[device]] table's expect.
-struct ExpectSpec {
+struct ExpectEntry {
     std::optional<std::string> connection;
     std::optional<double> within;
     bool toggles = false;  // a toggles table was given, with these bounds
@@ -42,17 +42,17 @@ struct ExpectSpec {
     std::optional<bool> noUnreadableCommands;
 };
 
-struct DeviceSpec {
+struct DeviceEntry {
     std::optional<std::string> model;
     std::optional<int64_t> serial;
     std::optional<std::string> serials;
     std::optional<double> temperature;
-    std::optional<ProfileSpec> profile;
+    std::optional<ProfileEntry> profile;
     std::optional<double> toggleEvery;
-    std::optional<ExpectSpec> expect;
+    std::optional<ExpectEntry> expect;
 };
 
-struct FaultSpec {
+struct FaultEntry {
     std::optional<std::string> kind;
     std::optional<std::string> devices;
     std::optional<double> at;  // the trigger: one of at, every and probability
@@ -64,14 +64,14 @@ struct FaultSpec {
     std::optional<double> value;
 };
 
-struct EventSpec {
+struct EventEntry {
     std::optional<double> at;
     std::optional<double> every;
     std::optional<std::string> devices;
     std::optional<std::string> action;
     std::optional<double> duration;  // the action's value: each action takes its own
     std::optional<double> value;
-    std::optional<ProfileSpec> profile;
+    std::optional<ProfileEntry> profile;
     std::optional<std::string> state;
     std::optional<double> period;
 };
@@ -83,10 +83,10 @@ struct Scenario {
     std::optional<double> rampUp;
     std::optional<std::string> host;
     std::optional<int64_t> port;
-    std::vector<DeviceSpec> devices;
-    std::vector<FaultSpec> faults;
-    std::vector<EventSpec> events;
-    std::optional<ExpectSpec> expect;
+    std::vector<DeviceEntry> devices;
+    std::vector<FaultEntry> faults;
+    std::vector<EventEntry> events;
+    std::optional<ExpectEntry> expect;
 };
 
 // The keys of each table, as every front end takes them.

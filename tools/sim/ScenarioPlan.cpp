@@ -21,24 +21,24 @@ std::string FieldText(double value)
     return std::string(text.data(), result.ptr);
 }
 
-Expectation PlanExpectation(const ExpectSpec& spec, std::vector<DeviceRange> devices)
+Expectation PlanExpectation(const ExpectEntry& written, std::vector<DeviceRange> devices)
 {
     Expectation expectation;
     expectation.devices = std::move(devices);
-    if (spec.connection == "kept")
+    if (written.connection == "kept")
         expectation.connection = ConnectionExpectation::kKept;
-    else if (spec.connection == "closed")
+    else if (written.connection == "closed")
         expectation.connection = ConnectionExpectation::kClosed;
-    expectation.within = spec.within;
-    if (spec.minToggles)
-        expectation.minToggles = static_cast<uint64_t>(*spec.minToggles);
-    if (spec.maxToggles)
-        expectation.maxToggles = static_cast<uint64_t>(*spec.maxToggles);
-    expectation.noUnreadableCommands = spec.noUnreadableCommands.value_or(false);
+    expectation.within = written.within;
+    if (written.minToggles)
+        expectation.minToggles = static_cast<uint64_t>(*written.minToggles);
+    if (written.maxToggles)
+        expectation.maxToggles = static_cast<uint64_t>(*written.maxToggles);
+    expectation.noUnreadableCommands = written.noUnreadableCommands.value_or(false);
     return expectation;
 }
 
-Action PlanAction(const EventSpec& event)
+Action PlanAction(const EventEntry& event)
 {
     Action action;
     ParseActionKind(*event.action, action.kind);
@@ -69,67 +69,67 @@ void ReadTable(Profile& profile, const std::string& path, const TableReader& rea
 
 }  // namespace
 
-Profile PlanProfile(const ProfileSpec& spec)
+Profile PlanProfile(const ProfileEntry& written)
 {
     Profile profile;
-    ParseProfileKind(*spec.kind, profile.kind);
-    if (spec.mode)
-        ParseStepMode(*spec.mode, profile.stepMode);
-    profile.rate = spec.rate.value_or(profile.rate);
-    profile.to = spec.to;
-    profile.mean = spec.mean.value_or(profile.mean);
-    profile.amplitude = spec.amplitude.value_or(profile.amplitude);
-    profile.period = spec.period.value_or(profile.period);
-    profile.phase = spec.phase.value_or(profile.phase);
-    profile.sigma = spec.sigma.value_or(profile.sigma);
-    profile.min = spec.min.value_or(profile.min);
-    profile.max = spec.max.value_or(profile.max);
-    profile.linear = spec.interpolation == "linear";
-    profile.loop = spec.loop.value_or(false);
+    ParseProfileKind(*written.kind, profile.kind);
+    if (written.mode)
+        ParseStepMode(*written.mode, profile.stepMode);
+    profile.rate = written.rate.value_or(profile.rate);
+    profile.to = written.to;
+    profile.mean = written.mean.value_or(profile.mean);
+    profile.amplitude = written.amplitude.value_or(profile.amplitude);
+    profile.period = written.period.value_or(profile.period);
+    profile.phase = written.phase.value_or(profile.phase);
+    profile.sigma = written.sigma.value_or(profile.sigma);
+    profile.min = written.min.value_or(profile.min);
+    profile.max = written.max.value_or(profile.max);
+    profile.linear = written.interpolation == "linear";
+    profile.loop = written.loop.value_or(false);
     if (profile.kind != ProfileKind::kTable)
         return profile;
     auto points = std::make_shared<std::vector<TablePoint>>();
     std::string ignored;
-    if (spec.rows) {
-        for (const std::vector<double>& row : *spec.rows)
+    if (written.rows) {
+        for (const std::vector<double>& row : *written.rows)
             points->push_back({row[0], row[1]});
-    } else if (spec.csv) {
-        ParseCsvTable(*spec.csv, *points, ignored);
+    } else if (written.csv) {
+        ParseCsvTable(*written.csv, *points, ignored);
     } else {
-        profile.file = *spec.file;
+        profile.file = *written.file;
         return profile;
     }
     profile.points = std::move(points);
     return profile;
 }
 
-Fault PlanFault(const FaultSpec& spec)
+Fault PlanFault(const FaultEntry& written)
 {
     Fault fault;
-    ParseFaultKind(*spec.kind, fault.kind);
-    fault.trigger.at = spec.at;
-    fault.trigger.every = spec.every ? static_cast<uint64_t>(*spec.every) : 0;
-    fault.trigger.probability = spec.probability.value_or(0);
-    fault.delay = spec.delay.value_or(fault.delay);
-    fault.bytes = spec.bytes ? static_cast<std::size_t>(*spec.bytes)
+    ParseFaultKind(*written.kind, fault.kind);
+    fault.trigger.at = written.at;
+    fault.trigger.every = written.every ? static_cast<uint64_t>(*written.every) : 0;
+    fault.trigger.probability = written.probability.value_or(0);
+    fault.delay = written.delay.value_or(fault.delay);
+    fault.bytes = written.bytes ? static_cast<std::size_t>(*written.bytes)
                              : fault.kind == FaultKind::kOversized ? kOversizedBytes : fault.bytes;
-    fault.seconds = spec.seconds.value_or(fault.kind == FaultKind::kClock2038 ? 0 : fault.seconds);
-    fault.value = spec.value.value_or(fault.value);
+    fault.seconds = written.seconds.value_or(fault.kind == FaultKind::kClock2038 ? 0 : fault.seconds);
+    fault.value = written.value.value_or(fault.value);
     return fault;
 }
 
-DeviceGroup PlanDevice(const DeviceSpec& spec)
+DeviceGroup PlanDevice(const DeviceEntry& written)
 {
     DeviceGroup group;
     std::string ignored;
-    ParseDeviceRange(*spec.model + ":" + (spec.serial ? std::to_string(*spec.serial) : *spec.serials), group.range, ignored);
-    if (spec.temperature)
-        group.setup.temperatureText = FieldText(*spec.temperature);
-    if (spec.profile)
-        group.setup.profile = PlanProfile(*spec.profile);
-    group.toggleEvery = spec.toggleEvery;
-    if (spec.expect)
-        group.expectation = PlanExpectation(*spec.expect, {group.range});
+    ParseDeviceRange(*written.model + ":" + (written.serial ? std::to_string(*written.serial) : *written.serials), group.range, ignored);
+    if (written.temperature)
+        group.setup.temperatureText = FieldText(*written.temperature);
+    if (written.profile)
+        group.setup.profile = PlanProfile(*written.profile);
+    group.toggleEvery = written.toggleEvery;
+    if (written.expect)
+        group.expectation = PlanExpectation(*written.expect, {group.range});
     return group;
 }
 
@@ -172,11 +172,11 @@ Problems PlanScenario(const Scenario& scenario, const TableReader& read, Scenari
         }
         plan.devices.push_back(std::move(group));
     }
-    for (const FaultSpec& spec : scenario.faults)
-        plan.faults.push_back({PlanFault(spec), SelectorRanges(spec.devices)});
+    for (const FaultEntry& written : scenario.faults)
+        plan.faults.push_back({PlanFault(written), SelectorRanges(written.devices)});
     for (std::size_t i = 0; i < scenario.events.size(); ++i) {
-        const EventSpec& spec = scenario.events[i];
-        TimedAction timed{PlanAction(spec), *spec.at, spec.every.value_or(0), SelectorRanges(spec.devices)};
+        const EventEntry& written = scenario.events[i];
+        TimedAction timed{PlanAction(written), *written.at, written.every.value_or(0), SelectorRanges(written.devices)};
         ReadTable(timed.action.profile, "event[" + std::to_string(i + 1) + "].profile", read, problems);
         plan.actions.push_back(std::move(timed));
     }

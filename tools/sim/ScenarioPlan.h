@@ -48,9 +48,9 @@ using TableReader = std::function<bool(const std::string& file, std::vector<Tabl
 Problems PlanScenario(const Scenario& scenario, const TableReader& read, ScenarioPlan& plan);
 
 // Parts of a valid scenario, as the live control takes them; a CSV file is left named.
-Profile PlanProfile(const ProfileSpec& profile);
-Fault PlanFault(const FaultSpec& fault);
-DeviceGroup PlanDevice(const DeviceSpec& device);
+Profile PlanProfile(const ProfileEntry& profile);
+Fault PlanFault(const FaultEntry& fault);
+DeviceGroup PlanDevice(const DeviceEntry& device);
 
 // The devices a valid selector names: none for all.
 std::vector<DeviceRange> SelectorRanges(const std::optional<std::string>& selector);

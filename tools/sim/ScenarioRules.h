@@ -10,14 +10,14 @@
 namespace mimicbox::sim {
 
 void CheckTop(const Check& check, const Scenario& scenario);
-void CheckProfile(const Check& check, const ProfileSpec& profile);
+void CheckProfile(const Check& check, const ProfileEntry& profile);
 // True when the device table holds no fault; `range` is then its devices.
-bool CheckDevice(const Check& check, const DeviceSpec& device, bool live, DeviceRange& range);
+bool CheckDevice(const Check& check, const DeviceEntry& device, bool live, DeviceRange& range);
 // The ranges of the valid device tables, none given twice.
-std::vector<DeviceRange> CheckDevices(const Check& check, const std::vector<DeviceSpec>& devices);
+std::vector<DeviceRange> CheckDevices(const Check& check, const std::vector<DeviceEntry>& devices);
 // `devices`: the scenario's, for the selectors of faults and events to name; none on the command
 // line's word. `live`: a fault for the next report of one device.
-void CheckFault(const Check& check, const FaultSpec& fault, const std::vector<DeviceRange>* devices, bool live);
-void CheckEvent(const Check& check, const EventSpec& event, const std::vector<DeviceRange>* devices);
+void CheckFault(const Check& check, const FaultEntry& fault, const std::vector<DeviceRange>* devices, bool live);
+void CheckEvent(const Check& check, const EventEntry& event, const std::vector<DeviceRange>* devices);
 
 }  // namespace mimicbox::sim

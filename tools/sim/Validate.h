@@ -21,9 +21,9 @@ Problems Validate(const Scenario& scenario);
 // Tables as the live control takes them, at `path`: a profile; a fault with neither trigger nor
 // devices (it applies to the next report of the device the request names); a device table without
 // an expectation (those are given when the run starts).
-Problems ValidateProfile(const ProfileSpec& profile, const std::string& path);
-Problems ValidateLiveFault(const FaultSpec& fault, const std::string& path);
-Problems ValidateLiveDevice(const DeviceSpec& device, const std::string& path);
+Problems ValidateProfile(const ProfileEntry& profile, const std::string& path);
+Problems ValidateLiveFault(const FaultEntry& fault, const std::string& path);
+Problems ValidateLiveDevice(const DeviceEntry& device, const std::string& path);
 
 // "PATH: MESSAGE"
 std::string ProblemText(const Problem& problem);

@@ -45,7 +45,7 @@ bool AnyOfType(const std::vector<DeviceRange>& ranges, int32_t deviceType)
     return std::any_of(ranges.begin(), ranges.end(), [&](const DeviceRange& range) { return range.deviceType == deviceType; });
 }
 
-void CheckTrigger(const Check& check, const FaultSpec& fault, bool live)
+void CheckTrigger(const Check& check, const FaultEntry& fault, bool live)
 {
     check.Range("at", fault.at, 0, kAnyNumber);
     check.Whole("every", fault.every, 1, INT64_MAX);
@@ -58,7 +58,7 @@ void CheckTrigger(const Check& check, const FaultSpec& fault, bool live)
 }
 
 // Each action takes its own value and no other.
-void CheckActionValues(const Check& check, const EventSpec& event, ActionKind kind)
+void CheckActionValues(const Check& check, const EventEntry& event, ActionKind kind)
 {
     const std::pair<ActionKind, std::pair<const char*, bool>> owners[] = {
         {ActionKind::kSilence, {"duration", event.duration.has_value()}},
@@ -86,7 +86,7 @@ void CheckActionValues(const Check& check, const EventSpec& event, ActionKind ki
 
 }  // namespace
 
-void CheckFault(const Check& check, const FaultSpec& fault, const std::vector<DeviceRange>* devices, bool live)
+void CheckFault(const Check& check, const FaultEntry& fault, const std::vector<DeviceRange>* devices, bool live)
 {
     FaultKind kind = FaultKind::kSplit;
     if (!fault.kind)
@@ -110,7 +110,7 @@ void CheckFault(const Check& check, const FaultSpec& fault, const std::vector<De
         check.Fail("kind", *fault.kind + " needs a Thermo-Box: a Relay-Box has no temperature");
 }
 
-void CheckEvent(const Check& check, const EventSpec& event, const std::vector<DeviceRange>* devices)
+void CheckEvent(const Check& check, const EventEntry& event, const std::vector<DeviceRange>* devices)
 {
     check.Needed("at", event.at.has_value(), "the seconds from the start");
     check.Range("at", event.at, 0, kAnyNumber);
@@ -149,7 +149,7 @@ Problems Validate(const Scenario& scenario)
     return problems;
 }
 
-Problems ValidateLiveFault(const FaultSpec& fault, const std::string& path)
+Problems ValidateLiveFault(const FaultEntry& fault, const std::string& path)
 {
     Problems problems;
     CheckFault(Check(problems, path), fault, nullptr, true);

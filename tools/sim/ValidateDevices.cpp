@@ -13,7 +13,7 @@ namespace mimicbox::sim {
 
 namespace {
 
-void CheckKeysOfKind(const Check& check, const ProfileSpec& profile, ProfileKind kind)
+void CheckKeysOfKind(const Check& check, const ProfileEntry& profile, ProfileKind kind)
 {
     const auto mine = [&](ProfileKind owner) { return owner == kind; };
     check.Absent("mode", profile.mode && !mine(ProfileKind::kSteps));
@@ -33,7 +33,7 @@ void CheckKeysOfKind(const Check& check, const ProfileSpec& profile, ProfileKind
     check.Absent("loop", profile.loop && !table);
 }
 
-void CheckTable(const Check& check, const ProfileSpec& profile)
+void CheckTable(const Check& check, const ProfileEntry& profile)
 {
     if (profile.file.has_value() + profile.csv.has_value() + profile.rows.has_value() != 1) {
         check.Fail("file", "give one of file = \"NAME.csv\", csv = \"SECONDS,VALUE rows\" or rows = [[SECONDS, VALUE], ...]");
@@ -63,7 +63,7 @@ void CheckTable(const Check& check, const ProfileSpec& profile)
     }
 }
 
-void CheckRanges(const Check& check, const ProfileSpec& profile)
+void CheckRanges(const Check& check, const ProfileEntry& profile)
 {
     check.Range("rate", profile.rate, -kAnyNumber, kAnyNumber);
     check.Range("to", profile.to, TEMP_MIN, TEMP_MAX);
@@ -79,7 +79,7 @@ void CheckRanges(const Check& check, const ProfileSpec& profile)
         check.Fail("min", "must not lie above max");
 }
 
-void CheckExpect(const Check& check, const ExpectSpec& expect)
+void CheckExpect(const Check& check, const ExpectEntry& expect)
 {
     if (expect.connection && *expect.connection != "kept" && *expect.connection != "closed")
         check.Fail("connection", "must be \"kept\" or \"closed\"");
@@ -98,7 +98,7 @@ void CheckExpect(const Check& check, const ExpectSpec& expect)
 
 }  // namespace
 
-void CheckProfile(const Check& check, const ProfileSpec& profile)
+void CheckProfile(const Check& check, const ProfileEntry& profile)
 {
     ProfileKind kind = ProfileKind::kSteps;
     if (!profile.kind || !ParseProfileKind(*profile.kind, kind)) {
@@ -117,7 +117,7 @@ void CheckProfile(const Check& check, const ProfileSpec& profile)
         CheckTable(check, profile);
 }
 
-bool CheckDevice(const Check& check, const DeviceSpec& device, bool live, DeviceRange& range)
+bool CheckDevice(const Check& check, const DeviceEntry& device, bool live, DeviceRange& range)
 {
     if (!device.model)
         return check.Fail("model", "missing: \"thermo\" or \"relay\"");
@@ -160,7 +160,7 @@ void CheckTop(const Check& check, const Scenario& scenario)
         CheckExpect(check.Table("expect"), *scenario.expect);
 }
 
-std::vector<DeviceRange> CheckDevices(const Check& check, const std::vector<DeviceSpec>& devices)
+std::vector<DeviceRange> CheckDevices(const Check& check, const std::vector<DeviceEntry>& devices)
 {
     std::vector<DeviceRange> ranges;
     for (std::size_t i = 0; i < devices.size(); ++i) {
@@ -178,14 +178,14 @@ std::vector<DeviceRange> CheckDevices(const Check& check, const std::vector<Devi
     return ranges;
 }
 
-Problems ValidateProfile(const ProfileSpec& profile, const std::string& path)
+Problems ValidateProfile(const ProfileEntry& profile, const std::string& path)
 {
     Problems problems;
     CheckProfile(Check(problems, path), profile);
     return problems;
 }
 
-Problems ValidateLiveDevice(const DeviceSpec& device, const std::string& path)
+Problems ValidateLiveDevice(const DeviceEntry& device, const std::string& path)
 {
     Problems problems;
     DeviceRange range;

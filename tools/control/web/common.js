@@ -39,10 +39,10 @@ Mimic.perSecond = (series, column) => column.map((value, i) => value / series.wi
 
 Mimic.Charts = class {
   constructor(container) {
-    this.charts = kCharts.map((spec) => {
+    this.charts = kCharts.map((kind) => {
       const box = document.createElement('div');
       box.className = 'chart';
-      box.innerHTML = `<b>${spec.title}</b><canvas id="chart-${spec.id}"></canvas>`;
+      box.innerHTML = `<b>${kind.title}</b><canvas id="chart-${kind.id}"></canvas>`;
       container.appendChild(box);
       const chart = new Chart(box.querySelector('canvas'), {
         type: 'line',
@@ -54,15 +54,15 @@ Mimic.Charts = class {
           plugins: { legend: { display: true, labels: { boxWidth: 10 } }, decimation: { enabled: true, algorithm: 'lttb', samples: 600 } },
         },
       });
-      return { spec, chart };
+      return { kind, chart };
     });
   }
 
   // The points sit at the middle of their span of seconds.
   update(series) {
     const xs = series.second.map((second, i) => second + series.width[i] / 2);
-    for (const { spec, chart } of this.charts) {
-      chart.data.datasets = spec.lines(series).map(([label, ys], n) => ({
+    for (const { kind, chart } of this.charts) {
+      chart.data.datasets = kind.lines(series).map(([label, ys], n) => ({
         label, borderColor: kColours[n % kColours.length], backgroundColor: kColours[n % kColours.length],
         data: xs.map((x, i) => ({ x, y: ys[i] })),
       }));
