@@ -19,7 +19,7 @@ mutants=(
     'tools/server/DeviceServer.cpp|the toggle record carries the wrong serial|FormatCommand(TYPE_RELAY, device.identity.nSerial,|FormatCommand(TYPE_RELAY, device.identity.nSerial + 1,'
     'tools/control/http/RequestParser.cpp|a body read one byte short|remaining_ -= take;|remaining_ -= take + (take > 1 ? 1 : 0);'
     'tools/control/http/HttpText.cpp|a percent escape decoded with its digits swapped|HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])|HexDigit(text[i + 2]) * 16 + HexDigit(text[i + 1])'
-    'tools/control/RequestGuard.cpp|any scheme taken for Bearer|Lower(header->substr(0, space)) != "bearer"|Lower(header->substr(0, space)).empty()'
+    'tools/control/RequestGuard.cpp|any scheme taken for Bearer|http::Lower(header->substr(0, space)) != "bearer"|http::Lower(header->substr(0, space)).empty()'
     'tools/control/RequestGuard.cpp|a POST or PUT taken without JSON|return method == "POST" || method == "PUT" || method == "PATCH";|return method == "PATCH";'
     'tools/report/History.cpp|a merged point keeps the smaller p99|merged.p99 = std::max(earlier.p99, later.p99);|merged.p99 = std::min(earlier.p99, later.p99);'
     'tools/control/LiveFaults.cpp|a fired live fault said not to have fired|{"fired", true},|{"fired", false},'

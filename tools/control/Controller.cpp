@@ -1,7 +1,6 @@
 #include "tools/control/Controller.h"
 
 #include <algorithm>
-#include <charconv>
 #include <nlohmann/json.hpp>
 
 #include "tools/control/EventStream.h"
@@ -200,13 +199,9 @@ void Controller::Events(const Request& request, Reply reply) const
         return;
     }
     uint64_t from = access_.feed->Next();
-    std::string since;
-    if (http::QueryValue(request.query, "since", since)) {
-        const auto result = std::from_chars(since.data(), since.data() + since.size(), from);
-        if (since.empty() || result.ec != std::errc{} || result.ptr != since.data() + since.size()) {
-            reply(JsonError(400, "since: a sequence number is needed"));
-            return;
-        }
+    if (!http::QueryWhole(request.query, "since", from)) {
+        reply(JsonError(400, "since: a sequence number is needed"));
+        return;
     }
     std::string reports = "1";
     http::QueryValue(request.query, "reports", reports);

@@ -10,13 +10,6 @@ namespace {
 
 constexpr const char* kCookie = "mimicbox_token";
 
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return text;
-}
-
 // Compares without an early exit, so that the time taken tells nothing of where a token differs.
 bool SameText(const std::string& a, const std::string& b)
 {
@@ -43,10 +36,7 @@ bool IsJson(const std::string* type)
 {
     if (!type)
         return false;
-    const std::string media = Lower(type->substr(0, type->find(';')));
-    const std::size_t first = media.find_first_not_of(" \t");
-    const std::size_t last = media.find_last_not_of(" \t");
-    return first != std::string::npos && media.substr(first, last - first + 1) == "application/json";
+    return http::Lower(http::Trim(std::string_view(*type).substr(0, type->find(';')))) == "application/json";
 }
 
 bool BearerMatches(const std::string* header, const std::string& token)
@@ -54,7 +44,7 @@ bool BearerMatches(const std::string* header, const std::string& token)
     if (!header)
         return false;
     const std::size_t space = header->find(' ');
-    if (space == std::string::npos || Lower(header->substr(0, space)) != "bearer")
+    if (space == std::string::npos || http::Lower(header->substr(0, space)) != "bearer")
         return false;
     const std::size_t start = header->find_first_not_of(' ', space);
     return start != std::string::npos && SameText(header->substr(start), token);
@@ -93,11 +83,11 @@ bool KnownHost(const std::string& host, const std::vector<std::string>& names)
             return false;
         name.resize(colon);
     }
-    name = Lower(name);
+    name = http::Lower(name);
     if (name == "localhost" || IsAddress(name))
         return true;
     for (const std::string& known : names) {
-        if (Lower(known) == name)
+        if (http::Lower(known) == name)
             return true;
     }
     return false;

@@ -2,7 +2,6 @@
 #include "tools/control/Controller.h"
 
 #include <algorithm>
-#include <charconv>
 #include <nlohmann/json.hpp>
 
 #include "tools/control/http/HttpText.h"
@@ -58,13 +57,9 @@ void Controller::Series(const Request& request, Reply reply) const
         return;
     }
     uint32_t from = 0;
-    std::string text;
-    if (http::QueryValue(request.query, "from", text)) {
-        const auto result = std::from_chars(text.data(), text.data() + text.size(), from);
-        if (text.empty() || result.ec != std::errc{} || result.ptr != text.data() + text.size()) {
-            reply(JsonError(400, "from: a second of the run is needed"));
-            return;
-        }
+    if (!http::QueryWhole(request.query, "from", from)) {
+        reply(JsonError(400, "from: a second of the run is needed"));
+        return;
     }
     access_.history->Advance(access_.scheduler.Now());
     std::vector<report::SeriesPoint> series = access_.history->Series();

@@ -1,6 +1,7 @@
 // The small text rules of HTTP: tokens, case, white space, and percent escapes in paths and queries.
 #pragma once
 
+#include <charconv>
 #include <string>
 #include <string_view>
 
@@ -19,5 +20,17 @@ bool PercentDecode(std::string_view text, std::string& decoded);
 
 // The value of `name` in a query ("since=5&x=1"), decoded; false when absent or malformed.
 bool QueryValue(std::string_view query, std::string_view name, std::string& value);
+
+// `value` from `name` in the query when it is there; false when it is there but no whole number
+// of that type. When it is absent, `value` keeps what it held.
+template <typename Whole>
+bool QueryWhole(std::string_view query, std::string_view name, Whole& value)
+{
+    std::string text;
+    if (!QueryValue(query, name, text))
+        return true;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && result.ec == std::errc{} && result.ptr == text.data() + text.size();
+}
 
 }  // namespace mimicbox::control::http
