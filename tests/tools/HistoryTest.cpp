@@ -38,13 +38,22 @@ sim::Event Sent(std::size_t device, sim::Instant at)
 
 }  // namespace
 
-TEST(HistoryTest, ReportsCarryTheBytesExactlyAsSentFaultsIncluded)
-{
+// The faulty plant with a history of its own, started.
+class HistoryOfAPlant : public ::testing::Test {
+protected:
+    HistoryOfAPlant()
+    {
+        harness.Build(FaultyPlant());
+        harness.Add(history);
+        harness.Start();
+    }
+
     mimicbox::testing::PlantHarness harness;
-    harness.Build(FaultyPlant());
-    report::History history(harness.scheduler.Now());
-    harness.Add(history);
-    harness.Start();
+    report::History history{harness.scheduler.Now()};
+};
+
+TEST_F(HistoryOfAPlant, ReportsCarryTheBytesExactlyAsSentFaultsIncluded)
+{
     harness.scheduler.Advance(40s);
 
     for (std::size_t device = 0; device < 2; ++device) {
@@ -66,13 +75,8 @@ TEST(HistoryTest, ReportsCarryTheBytesExactlyAsSentFaultsIncluded)
     EXPECT_NEAR(thermo[1].value - thermo[0].value, 0.1, 1e-4);
 }
 
-TEST(HistoryTest, SeriesAddUpToTheRunsTotals)
+TEST_F(HistoryOfAPlant, SeriesAddUpToTheRunsTotals)
 {
-    mimicbox::testing::PlantHarness harness;
-    harness.Build(FaultyPlant());
-    report::History history(harness.scheduler.Now());
-    harness.Add(history);
-    harness.Start();
     harness.scheduler.Advance(30s);
     history.Advance(harness.scheduler.Now());
 
