@@ -73,6 +73,9 @@ TEST_F(HistoryOfAPlant, ReportsCarryTheBytesExactlyAsSentFaultsIncluded)
     // The Thermo-Box's values climb by 0.1 per report from 21.5.
     const auto thermo = history.Reports(0);
     EXPECT_NEAR(thermo[1].value - thermo[0].value, 0.1, 1e-4);
+    EXPECT_EQ(history.LastValue(0), thermo.back().value);
+    EXPECT_EQ(history.LastValue(1), history.Reports(1).back().value);
+    EXPECT_EQ(history.LastValue(7), 0.0f);
 }
 
 TEST_F(HistoryOfAPlant, SeriesAddUpToTheRunsTotals)

@@ -206,6 +206,15 @@ std::vector<ReportSample> History::Reports(std::size_t device, std::size_t recor
     return reports;
 }
 
+float History::LastValue(std::size_t device) const
+{
+    if (device >= trails_.size() || trails_[device].samples.empty())
+        return 0;
+    const Trail& trail = trails_[device];
+    const std::size_t count = trail.samples.size();
+    return trail.samples[(trail.next + count - 1) % count].value;
+}
+
 std::string History::Rebuild(const Trail& trail, const Sample& sample) const
 {
     const bool relay = trail.identity.nDeviceType == TYPE_RELAY;

@@ -43,6 +43,8 @@ public:
     std::vector<SeriesPoint> Series() const;
     // The device's recent reports, oldest first; the last `records` of them carry their bytes.
     std::vector<ReportSample> Reports(std::size_t device, std::size_t records = 20) const;
+    // The device's last reported value: its temperature, or the switch as 0 or 1; 0 before any.
+    float LastValue(std::size_t device) const;
     // The history's own memory, in bytes.
     std::size_t MemoryBytes() const;
 

@@ -34,8 +34,7 @@ nlohmann::ordered_json Devices(const RunRecord& run)
     for (std::size_t i = 0; i < all.size(); ++i) {
         const sim::DeviceStats& stats = all[i];
         const bool thermo = stats.identity.nDeviceType == TYPE_THERMO;
-        const std::vector<ReportSample> reports = run.history.Reports(i, 0);
-        const double last = reports.empty() ? 0.0 : static_cast<double>(reports.back().value);
+        const double last = run.history.LastValue(i);
         nlohmann::ordered_json row = {
             {"name", sim::DeviceName(stats.identity)},
             {"model", thermo ? "thermo" : "relay"},
