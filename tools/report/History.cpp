@@ -193,12 +193,12 @@ std::vector<ReportSample> History::Reports(std::size_t device, std::size_t recor
         const Sample& sample = trail.samples[slot];
         ReportSample report{sample.millis / 1000.0, sample.value, {}, nullptr};
         if (i + records >= count) {
-            const Faulted* faulted = (trail.faulted >> slot & 1) ? FindFaulted(device, sample.millis) : nullptr;
-            if (faulted) {
-                report.record = faulted->bytes;
-                report.fault = faulted->fault;
-            } else if (!(trail.faulted >> slot & 1)) {
+            // A faulted record whose bytes have left the pool shows none, never a rebuilt one.
+            if (!(trail.faulted >> slot & 1)) {
                 report.record = Rebuild(trail, sample);
+            } else if (const Faulted* kept = FindFaulted(device, sample.millis)) {
+                report.record = kept->bytes;
+                report.fault = kept->fault;
             }
         }
         reports.push_back(std::move(report));
