@@ -158,6 +158,7 @@ bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
     if (!typed.control.empty() && !ReadControl(typed, options, error))
         return false;
     options.quiet = typed.quiet;
+    options.io = typed.io;
     return true;
 }
 

@@ -29,6 +29,7 @@ struct CliOptions {
     std::string controlToken;
     std::vector<std::string> controlHosts;  // names the API answers to besides localhost
     std::string dataDir;               // where the control API may read CSV files; none when empty
+    std::string io = "auto";           // how records are sent: "auto", "uring" or "epoll"
     bool quiet = false;
     bool help = false;
     bool version = false;

@@ -66,6 +66,12 @@ void DescribeConnection(CLI::App& app, Typed& typed)
                    "after a failed or lost connection, try again after a random wait of up to SECONDS, doubling "
                    "the window on each failure up to 30 s, instead of ending that device with exit status 1")
         ->type_name("SECONDS")->multi_option_policy(last)->group("Connection");
+    app.add_option("--io", typed.io,
+                   "how records are sent: uring sends those due in one wake-up in one io_uring submission, epoll one "
+                   "send() each, auto (the default) uring where the system allows it; a line on standard error at the start "
+                   "says which is in use (environment: MIMICBOX_IO)")
+        ->type_name("auto|uring|epoll")->check(CLI::IsMember({"auto", "uring", "epoll"}))->envname("MIMICBOX_IO")
+        ->multi_option_policy(last)->group("Connection");
 }
 
 void DescribeThermo(CLI::App& app, Typed& typed)

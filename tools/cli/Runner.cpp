@@ -94,14 +94,21 @@ bool Runner::Prepare(int& status)
         UsageError(error);
         return false;
     }
-    Build(sources);
+    std::shared_ptr<io::UringSender> sender;
+    std::string ioLine;
+    if (!io::ChooseSender(context_, options_.io, sender, ioLine, error)) {
+        std::fprintf(stderr, "mimicbox-cli: %s\n", error.c_str());
+        return false;
+    }
+    std::fprintf(stderr, "%s\n", ioLine.c_str());
+    Build(sources, std::move(sender));
     return true;
 }
 
-void Runner::Build(const std::vector<asio::ip::address_v4>& sources)
+void Runner::Build(const std::vector<asio::ip::address_v4>& sources, std::shared_ptr<io::UringSender> sender)
 {
     const sim::PlantConfig& config = options_.plant;
-    network_ = std::make_unique<io::AsioNetwork>(context_, options_.server, options_.port, sources);
+    network_ = std::make_unique<io::AsioNetwork>(context_, options_.server, options_.port, sources, std::move(sender));
     summary_ = std::make_unique<sim::Summary>(config.devices, config.faults);
     text_ = std::make_unique<report::TextSink>(stdout, stderr, options_.server + ":" + std::to_string(options_.port),
                                                options_.quiet);

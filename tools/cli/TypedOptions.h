@@ -32,6 +32,7 @@ struct Typed {
     std::string controlToken;
     std::vector<std::string> controlHosts;
     std::string dataDir;
+    std::string io = "auto";
     bool quiet = false;
     bool help = false;
     bool version = false;

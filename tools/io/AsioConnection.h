@@ -1,16 +1,17 @@
 // A device's connection on Asio: asynchronous lookup, connect (optionally from a given local
-// address), a write queue that sends at once when the socket takes it, and reads of at most 4095
-// bytes, as the dialog reads.
+// address), a write queue that sends at once when the socket takes it (or with the turn's other
+// sends in one io_uring submission), and reads of at most 4095 bytes, as the dialog reads.
 #pragma once
 
 #include <asio/io_context.hpp>
 #include <asio/ip/address_v4.hpp>
-#include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "tools/io/DeviceLink.h"
 #include "tools/io/HostResolver.h"
+#include "tools/io/UringSender.h"
 #include "tools/sim/Connection.h"
 
 namespace mimicbox::io {
@@ -18,15 +19,14 @@ namespace mimicbox::io {
 // What may wait unsent before a connection gives up on a server that does not read.
 constexpr std::size_t kMaxUnsent = 16384;
 
-// One read's worth of bytes; the loop's single thread lets every connection use the same one.
-using ReadBuffer = std::array<char, 4096>;
-
 class AsioNetwork : public sim::ConnectionFactory {
 public:
     // Device i connects from sources[i % n] when sources are given. The context must outlive every
-    // connection's pending work. `maxUnsent` is what may wait before a server counts as not reading.
+    // connection's pending work. With a sender, the bytes of one turn go out in one submission.
+    // `maxUnsent` is what may wait before a server counts as not reading.
     AsioNetwork(asio::io_context& context, const std::string& host, unsigned port,
-                std::vector<asio::ip::address_v4> sources, std::size_t maxUnsent = kMaxUnsent);
+                std::vector<asio::ip::address_v4> sources, std::shared_ptr<UringSender> sender = nullptr,
+                std::size_t maxUnsent = kMaxUnsent);
 
     std::unique_ptr<sim::Connection> Create(std::size_t index, sim::ConnectionHandler& handler) override;
 
@@ -35,6 +35,7 @@ private:
     std::shared_ptr<HostResolver> resolver_;
     std::vector<asio::ip::address_v4> sources_;
     std::shared_ptr<ReadBuffer> buffer_;
+    std::shared_ptr<UringSender> sender_;
     std::size_t maxUnsent_;
 };
 
