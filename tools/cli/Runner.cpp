@@ -101,6 +101,8 @@ bool Runner::Prepare(int& status)
         return false;
     }
     std::fprintf(stderr, "%s\n", ioLine.c_str());
+    if (sender)
+        scheduler_.Observe(sender);
     Build(sources, std::move(sender));
     return true;
 }

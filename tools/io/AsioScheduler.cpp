@@ -1,53 +1,31 @@
 #include "tools/io/AsioScheduler.h"
 
-#include <asio/steady_timer.hpp>
-
 namespace mimicbox::io {
 
 namespace {
 
-// The waiting handler holds the state, not the timer: a timer destroyed while a wait is pending
-// leaves a handler that finds its generation changed and calls nothing.
-struct TimerState {
-    TimerState(asio::io_context& context, std::function<void()> callback) : timer(context), onDue(std::move(callback)) {}
-
-    asio::steady_timer timer;
-    std::function<void()> onDue;
-    uint64_t generation = 0;
-};
-
-class AsioTimer : public sim::Timer {
+class HeapTimer : public sim::Timer {
 public:
-    AsioTimer(asio::io_context& context, std::function<void()> onDue)
-        : state_(std::make_shared<TimerState>(context, std::move(onDue)))
+    HeapTimer(AsioScheduler& scheduler, std::function<void()> onDue)
+        : scheduler_(scheduler), slot_(scheduler.Heap().Add(std::move(onDue)))
     {
     }
-    ~AsioTimer() override { Cancel(); }
+    ~HeapTimer() override { scheduler_.Heap().Remove(slot_); }
 
-    void Start(sim::Instant due) override
-    {
-        const uint64_t generation = ++state_->generation;
-        state_->timer.expires_at(due);
-        state_->timer.async_wait([state = state_, generation](const std::error_code& error) {
-            if (!error && state->generation == generation)
-                state->onDue();
-        });
-    }
-    void Cancel() override
-    {
-        ++state_->generation;
-        state_->timer.cancel();
-    }
+    void Start(sim::Instant due) override { scheduler_.Started(slot_, due); }
+    // The system timer may still wake for it once, and find nothing due.
+    void Cancel() override { scheduler_.Heap().Cancel(slot_); }
 
 private:
-    std::shared_ptr<TimerState> state_;
+    AsioScheduler& scheduler_;
+    TimerHeap::Slot slot_;
 };
 
 }  // namespace
 
 std::unique_ptr<sim::Timer> AsioScheduler::CreateTimer(std::function<void()> onDue)
 {
-    return std::make_unique<AsioTimer>(context_, std::move(onDue));
+    return std::make_unique<HeapTimer>(*this, std::move(onDue));
 }
 
 sim::Instant AsioScheduler::Now() const { return std::chrono::steady_clock::now(); }
@@ -55,6 +33,40 @@ sim::Instant AsioScheduler::Now() const { return std::chrono::steady_clock::now(
 int64_t AsioScheduler::CalendarMillis() const
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+void AsioScheduler::Started(TimerHeap::Slot slot, sim::Instant due)
+{
+    heap_.Start(slot, due);
+    // Timers started by the calls of a wake-up are armed once, after them.
+    if (!running_ && (!armedFor_ || due < *armedFor_))
+        Arm();
+}
+
+void AsioScheduler::Arm()
+{
+    armedFor_ = heap_.Next();
+    if (!armedFor_)
+        return;
+    // Setting the deadline cancels a wait under way; its handler then sees operation_aborted.
+    wake_.expires_at(*armedFor_);
+    wake_.async_wait([this](const std::error_code& error) {
+        if (!error)
+            OnWake();
+    });
+}
+
+void AsioScheduler::OnWake()
+{
+    armedFor_.reset();
+    running_ = true;
+    if (observer_)
+        observer_->BeforeTimers();
+    heap_.RunDue(Now());
+    if (observer_)
+        observer_->AfterTimers();
+    running_ = false;
+    Arm();
 }
 
 }  // namespace mimicbox::io

@@ -1,25 +1,48 @@
-// The scheduler on Asio: steady_timer deadlines on the io_context, the system's monotonic clock and
-// calendar. Timers wait with nanosecond deadlines (timerfd under epoll), so a report leaves within
-// the kernel's timer slack of its deadline.
+// The scheduler on Asio: the system's monotonic clock and calendar, and every timer's deadline in
+// one heap behind one steady_timer on the io_context. It waits with nanosecond deadlines (timerfd
+// under epoll), so a report leaves within the kernel's timer slack of its deadline.
 #pragma once
 
 #include <asio/io_context.hpp>
+#include <asio/steady_timer.hpp>
 
+#include "tools/io/TimerHeap.h"
 #include "tools/sim/Scheduler.h"
 
 namespace mimicbox::io {
 
+// Told before the timers of a wake-up are called and after they have been.
+class WakeObserver {
+public:
+    virtual ~WakeObserver() = default;
+    virtual void BeforeTimers() = 0;
+    virtual void AfterTimers() = 0;
+};
+
 class AsioScheduler : public sim::Scheduler {
 public:
-    // The context is not owned and must outlive every timer.
-    explicit AsioScheduler(asio::io_context& context) : context_(context) {}
+    // The context is not owned; the scheduler must outlive every timer it made.
+    explicit AsioScheduler(asio::io_context& context) : wake_(context) {}
 
     std::unique_ptr<sim::Timer> CreateTimer(std::function<void()> onDue) override;
     sim::Instant Now() const override;
     int64_t CalendarMillis() const override;
 
+    void Observe(std::shared_ptr<WakeObserver> observer) { observer_ = std::move(observer); }
+
+    // For the timers: a deadline was set.
+    void Started(TimerHeap::Slot slot, sim::Instant due);
+    TimerHeap& Heap() { return heap_; }
+
 private:
-    asio::io_context& context_;
+    void Arm();
+    void OnWake();
+
+    asio::steady_timer wake_;
+    TimerHeap heap_;
+    std::shared_ptr<WakeObserver> observer_;
+    std::optional<sim::Instant> armedFor_;  // the deadline the system timer waits for
+    bool running_ = false;
 };
 
 }  // namespace mimicbox::io

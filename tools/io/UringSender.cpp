@@ -93,7 +93,7 @@ UringSender::~UringSender()
 void UringSender::Queue(std::shared_ptr<Outbox> outbox)
 {
     queued_.push_back(std::move(outbox));
-    if (flushPosted_)
+    if (flushPosted_ || held_)
         return;
     flushPosted_ = true;
     // Posted handlers run after those already ready, so every report of this wake-up is queued by then.
@@ -101,6 +101,13 @@ void UringSender::Queue(std::shared_ptr<Outbox> outbox)
         if (const auto self = weak.lock())
             self->Flush();
     });
+}
+
+void UringSender::AfterTimers()
+{
+    held_ = false;
+    if (!queued_.empty())
+        Flush();
 }
 
 void UringSender::Flush()

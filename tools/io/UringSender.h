@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tools/io/AsioScheduler.h"
+
 struct io_uring;
 
 namespace mimicbox::io {
@@ -28,7 +30,7 @@ public:
     virtual void OnSendDone(int result) = 0;
 };
 
-class UringSender : public std::enable_shared_from_this<UringSender> {
+class UringSender : public WakeObserver, public std::enable_shared_from_this<UringSender> {
 public:
     // False with the system's reason where io_uring is missing or forbidden.
     static std::shared_ptr<UringSender> Create(asio::io_context& context, std::string& error);
@@ -38,6 +40,10 @@ public:
 
     // Sends the outbox's next bytes in this turn's submission. Call again only after OnSendDone.
     void Queue(std::shared_ptr<Outbox> outbox);
+    // While the scheduler calls a wake-up's timers their sends wait, and go out together right
+    // after, without another turn of the loop.
+    void BeforeTimers() override { held_ = true; }
+    void AfterTimers() override;
 
 private:
     UringSender(asio::io_context& context, std::unique_ptr<io_uring> ring, int wakeup);
@@ -53,6 +59,7 @@ private:
     std::vector<std::shared_ptr<Outbox>> queued_;
     std::unordered_map<const Outbox*, std::shared_ptr<Outbox>> inFlight_;
     bool flushPosted_ = false;
+    bool held_ = false;
 };
 
 // "auto", "uring" or "epoll": the sender to use, or none for one send() per record. With "auto",
