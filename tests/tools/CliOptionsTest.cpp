@@ -117,6 +117,7 @@ TEST(CliOptionsTest, UsageErrorsNameTheirArgument)
         {{"--all", "--reconnect", "nan"}, "bad value 'nan' for --reconnect (a number of seconds above 0)"},
         {{"--all", "--ramp-up", "inf"}, "bad value 'inf' for --ramp-up (must be a number)"},
         {{"--all", "--ramp-up", "-2"}, "bad value '-2' for --ramp-up (must lie from 0 to 1e+09)"},
+        {{"--all", "--io", "poll"}, "bad value 'poll' for --io (must be auto, uring or epoll)"},
         {{"--all", "--port"}, "--port needs a value"},
         {{"--all", "--verbose"}, "unknown option '--verbose'"},
         {{"--all", "stray"}, "unexpected argument 'stray'"},

@@ -158,6 +158,8 @@ bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
     if (!typed.control.empty() && !ReadControl(typed, options, error))
         return false;
     options.quiet = typed.quiet;
+    if (typed.io != "auto" && typed.io != "uring" && typed.io != "epoll")
+        return BadValue(error, typed.io, "--io", "must be auto, uring or epoll");
     options.io = typed.io;
     return true;
 }

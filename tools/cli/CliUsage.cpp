@@ -70,7 +70,7 @@ void DescribeConnection(CLI::App& app, Typed& typed)
                    "how records are sent: uring sends those due in one wake-up in one io_uring submission, epoll one "
                    "send() each, auto (the default) uring where the system allows it; a line on standard error at the start "
                    "says which is in use (environment: MIMICBOX_IO)")
-        ->type_name("auto|uring|epoll")->check(CLI::IsMember({"auto", "uring", "epoll"}))->envname("MIMICBOX_IO")
+        ->type_name("auto|uring|epoll")->envname("MIMICBOX_IO")
         ->multi_option_policy(last)->group("Connection");
 }
 
