@@ -3,6 +3,7 @@
 #include <asio/post.hpp>
 #include <asio/write.hpp>
 #include <cerrno>
+#include <netinet/in.h>
 
 namespace mimicbox::io {
 
@@ -102,6 +103,10 @@ void DeviceLink::OnResolved(const std::error_code& error, const tcp::endpoint& e
         return;
     }
     if (setup_.source) {
+        // The port is then chosen at connect, unique per server rather than per machine, and a
+        // port still in TIME_WAIT from an earlier run can be taken again.
+        std::error_code ignored;
+        socket_.set_option(asio::detail::socket_option::boolean<IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT>(true), ignored);
         socket_.bind(tcp::endpoint(*setup_.source, 0), openError);
         if (openError) {
             Fail("cannot connect from " + setup_.source->to_string() + ": " + openError.message());
