@@ -52,7 +52,12 @@ std::string Device::NextReport(int64_t calendarSeconds, Instant now)
         temperature_ = NextTemperature(now);
     std::string text = FormatReport(identity_.nDeviceType, identity_.nSerial, calendarSeconds, switchState_, temperature_);
     printedTemperature_ = temperature_;
-    ParseFloat(FormatFloatG6(temperature_), temperature_);
+    // The field keeps what it shows: six significant digits. Showing a value it already kept changes
+    // nothing, and a Relay-Box has no field to show.
+    if (identity_.nDeviceType == TYPE_THERMO && temperature_ != keptTemperature_) {
+        ParseFloat(FormatFloatG6(temperature_), temperature_);
+        keptTemperature_ = temperature_;
+    }
     return text;
 }
 

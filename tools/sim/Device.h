@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -63,6 +64,7 @@ private:
     DeviceIdentity identity_;
     float temperature_ = 0.0f;
     float printedTemperature_ = 0.0f;
+    float keptTemperature_ = std::numeric_limits<float>::quiet_NaN();  // the last value rounded as the field shows it
     Profile profile_;
     Instant profileStart_{};
     float profileStartValue_ = 0.0f;
