@@ -75,3 +75,30 @@ def test_the_records_show_their_nul(server, plant, browser):
     click_row(browser, "relay:1007")
     records = wait_until(lambda: browser.find_element(By.ID, "p-records").text, timeout=3.0, what="the records")
     assert "TolvarkControl: 8, 1007" in records and records.rstrip().endswith("\\0")
+
+
+# Counts how often the page redraws its event log (each redraw scrolls it), from before its scripts run.
+COUNT_LOG_DRAWS = """
+window.logDraws = 0;
+const scroll = Object.getOwnPropertyDescriptor(Element.prototype, 'scrollTop');
+Object.defineProperty(Element.prototype, 'scrollTop', {
+  configurable: true, get: scroll.get,
+  set(value) { if (this.id === 'log') window.logDraws++; scroll.set.call(this, value); } });
+"""
+
+
+def test_a_burst_of_events_is_drawn_once_a_frame(server, plant, browser):
+    # The event stream replays every connect at once when the page opens; drawing the log after
+    # each one froze the page of a plant of 10,000 devices for tens of seconds.
+    run = plant("--port", str(server.port), "--device", "relay:1001-3000", "--quiet")
+    run.wait_for(lambda l: l.startswith("dashboard: "))
+    script = browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": COUNT_LOG_DRAWS})
+    try:
+        browser.get_log("browser")  # what the page of the test before logged as its plant ended
+        browser.get(run.api + "/")
+        kept = "return parseInt(document.getElementById('log-count').textContent) || 0"
+        wait_until(lambda: browser.execute_script(kept) >= 2000, timeout=10, what="every connect in the event log")
+        assert browser.execute_script("return window.logDraws") < 200
+        assert console_errors(browser) == []
+    finally:
+        browser.execute_cdp_cmd("Page.removeScriptToEvaluateOnNewDocument", {"identifier": script["identifier"]})

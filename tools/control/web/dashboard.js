@@ -101,7 +101,20 @@ function drawLog() {
   $('log-count').textContent = `${state.log.length} kept${state.paused ? `, ${state.held.length} waiting` : ''}`;
 }
 
+// At most once a frame, however many events arrive: the stream replays the run's events at once
+// when the page opens (10,000 connects, for a large plant), and drawing after each froze the page.
+function onceAFrame(draw) {
+  let pending = false;
+  return () => {
+    if (pending) return;
+    pending = true;
+    requestAnimationFrame(() => { pending = false; draw(); });
+  };
+}
+
 function followEvents(table) {
+  const redrawLog = onceAFrame(drawLog);
+  const redrawTable = onceAFrame(() => table.draw());
   const source = new EventSource('/events?reports=0&since=0');
   source.onopen = () => { $('status').textContent = 'live'; };
   source.onerror = () => { $('status').textContent = 'the run has ended or cannot be reached'; };
@@ -111,12 +124,12 @@ function followEvents(table) {
     if (event.event === 'received' && event.toggled && state.devices.has(event.device)) {
       const device = state.devices.get(event.device);
       device.switch = device.switch === 'on' ? 'off' : 'on';
-      table.draw();
+      redrawTable();
       if (state.panel === event.device) showPanel(event.device);
     }
     (state.paused ? state.held : state.log).push(logLine(event));
     if (state.log.length > 5000) state.log.splice(0, state.log.length - 5000);
-    if (!state.paused) drawLog();
+    if (!state.paused) redrawLog();
   };
 }
 
