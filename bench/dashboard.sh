@@ -47,10 +47,10 @@ measure() {
     wait "$cli" || true
     awk -v name="$name" -v b="$before" -v a="$after" -v w="$seconds" -v mem="$memory" \
         -v p99="$(python3 bench/window_p99.py "$work/$name.before" "$work/$name.after")" \
-        'BEGIN { printf "%-10s | %7.2f %% | %12s | %6s MB\n", name, (a - b) / w * 100, p99, mem }'
+        'BEGIN { printf "%-10s | %7.2f %% | %20s | %6s MB\n", name, (a - b) / w * 100, p99, mem }'
 }
 
-printf '%-10s | %-9s | %-12s | %s\n' run "cli CPU" "lateness p99" "history"
+printf '%-10s | %-9s | %-20s | %s\n' run "cli CPU" "lateness p99" "history"
 measure no-page
 measure page
 grep 'first render' "$work/page.timer" || cat "$work/page.timer"
