@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -43,14 +44,17 @@ public:
         ::close(listener_);
     }
     unsigned Port() const { return port_; }
-    // Accepts `clients` connections, waits `pause`, then reads each to its end, a little at a time.
+    // Accepts `clients` connections, waits `pause` or until Go(), then reads each to its end, a
+    // little at a time.
     void Read(int clients, std::chrono::milliseconds pause, std::chrono::microseconds between = 200us)
     {
         reader_ = std::thread([this, clients, pause, between] {
             std::vector<int> accepted;
             for (int i = 0; i < clients; ++i)
                 accepted.push_back(::accept(listener_, nullptr, nullptr));
-            std::this_thread::sleep_for(pause);
+            const auto until = std::chrono::steady_clock::now() + pause;
+            while (!go_ && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(1ms);
             for (const int client : accepted) {
                 int pending = 0;
                 socklen_t size = sizeof pending;
@@ -76,6 +80,7 @@ public:
         reader_.join();
         return received_;
     }
+    void Go() { go_ = true; }
     const std::vector<int>& EndErrors() const { return endErrors_; }
     // Each client's error as it stood when the pause ended, before any read.
     const std::vector<int>& ErrorsAfterPause() const { return errorsAfterPause_; }
@@ -87,6 +92,7 @@ private:
     std::vector<std::string> received_;
     std::vector<int> endErrors_;
     std::vector<int> errorsAfterPause_;
+    std::atomic<bool> go_ = false;
 };
 
 class Handler : public sim::ConnectionHandler {
@@ -207,7 +213,7 @@ TEST_P(AsioConnectionTest, ManyConnectionsWritingInOneTurnEachGetTheirOwnBytesIn
 TEST_P(AsioConnectionTest, AServerThatStopsReadingLosesTheConnection)
 {
     SlowServer server;
-    server.Read(1, 1500ms);
+    server.Read(1, 20s);
     const auto network = Network(server.Port());
     Handler handler;
     const auto connection = network->Create(0, handler);
@@ -222,13 +228,14 @@ TEST_P(AsioConnectionTest, AServerThatStopsReadingLosesTheConnection)
     RunUntil([&] { return !handler.failure.empty(); });
     EXPECT_EQ(handler.failure, "connection lost: the server does not read");
     connection->Reset();
+    server.Go();
     server.Received();
 }
 
 TEST_P(AsioConnectionTest, AResetReachesTheServerAtOnceWhileASendWaits)
 {
     SlowServer server;
-    server.Read(1, 500ms);
+    server.Read(1, 20s);
     const auto network = Network(server.Port(), 1 << 20);
     Handler handler;
     const auto connection = network->Create(0, handler);
@@ -241,6 +248,9 @@ TEST_P(AsioConnectionTest, AResetReachesTheServerAtOnceWhileASendWaits)
     context_.run_for(50ms);
     connection->Reset();
     RunOut();
+    // Time enough for a reset on its way, not for the server to read its way to one.
+    std::this_thread::sleep_for(100ms);
+    server.Go();
     server.Received();
     EXPECT_EQ(server.ErrorsAfterPause()[0], ECONNRESET) << "the reset arrived before the server read again";
     EXPECT_EQ(handler.failure, "") << "nothing is reported after a reset";

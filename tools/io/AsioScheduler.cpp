@@ -4,28 +4,28 @@ namespace mimicbox::io {
 
 namespace {
 
-class HeapTimer : public sim::Timer {
+class WheelTimer : public sim::Timer {
 public:
-    HeapTimer(AsioScheduler& scheduler, std::function<void()> onDue)
-        : scheduler_(scheduler), slot_(scheduler.Heap().Add(std::move(onDue)))
+    WheelTimer(AsioScheduler& scheduler, std::function<void()> onDue)
+        : scheduler_(scheduler), slot_(scheduler.Wheel().Add(std::move(onDue)))
     {
     }
-    ~HeapTimer() override { scheduler_.Heap().Remove(slot_); }
+    ~WheelTimer() override { scheduler_.Wheel().Remove(slot_); }
 
     void Start(sim::Instant due) override { scheduler_.Started(slot_, due); }
     // The system timer may still wake for it once, and find nothing due.
-    void Cancel() override { scheduler_.Heap().Cancel(slot_); }
+    void Cancel() override { scheduler_.Wheel().Cancel(slot_); }
 
 private:
     AsioScheduler& scheduler_;
-    TimerHeap::Slot slot_;
+    TimerWheel::Slot slot_;
 };
 
 }  // namespace
 
 std::unique_ptr<sim::Timer> AsioScheduler::CreateTimer(std::function<void()> onDue)
 {
-    return std::make_unique<HeapTimer>(*this, std::move(onDue));
+    return std::make_unique<WheelTimer>(*this, std::move(onDue));
 }
 
 sim::Instant AsioScheduler::Now() const { return std::chrono::steady_clock::now(); }
@@ -35,9 +35,9 @@ int64_t AsioScheduler::CalendarMillis() const
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-void AsioScheduler::Started(TimerHeap::Slot slot, sim::Instant due)
+void AsioScheduler::Started(TimerWheel::Slot slot, sim::Instant due)
 {
-    heap_.Start(slot, due);
+    wheel_.Start(slot, due);
     // Timers started by the calls of a wake-up are armed once, after them.
     if (!running_ && (!armedFor_ || due < *armedFor_))
         Arm();
@@ -45,7 +45,7 @@ void AsioScheduler::Started(TimerHeap::Slot slot, sim::Instant due)
 
 void AsioScheduler::Arm()
 {
-    armedFor_ = heap_.Next();
+    armedFor_ = wheel_.Next();
     if (!armedFor_)
         return;
     // Setting the deadline cancels a wait under way; its handler then sees operation_aborted.
@@ -62,7 +62,7 @@ void AsioScheduler::OnWake()
     running_ = true;
     if (observer_)
         observer_->BeforeTimers();
-    heap_.RunDue(Now());
+    wheel_.RunDue(Now());
     if (observer_)
         observer_->AfterTimers();
     running_ = false;

@@ -1,12 +1,12 @@
 // The scheduler on Asio: the system's monotonic clock and calendar, and every timer's deadline in
-// one heap behind one steady_timer on the io_context. It waits with nanosecond deadlines (timerfd
+// one wheel behind one steady_timer on the io_context. It waits with nanosecond deadlines (timerfd
 // under epoll), so a report leaves within the kernel's timer slack of its deadline.
 #pragma once
 
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
 
-#include "tools/io/TimerHeap.h"
+#include "tools/io/TimerWheel.h"
 #include "tools/sim/Scheduler.h"
 
 namespace mimicbox::io {
@@ -22,7 +22,7 @@ public:
 class AsioScheduler : public sim::Scheduler {
 public:
     // The context is not owned; the scheduler must outlive every timer it made.
-    explicit AsioScheduler(asio::io_context& context) : wake_(context) {}
+    explicit AsioScheduler(asio::io_context& context) : wake_(context), wheel_(std::chrono::steady_clock::now()) {}
 
     std::unique_ptr<sim::Timer> CreateTimer(std::function<void()> onDue) override;
     sim::Instant Now() const override;
@@ -31,15 +31,15 @@ public:
     void Observe(std::shared_ptr<WakeObserver> observer) { observer_ = std::move(observer); }
 
     // For the timers: a deadline was set.
-    void Started(TimerHeap::Slot slot, sim::Instant due);
-    TimerHeap& Heap() { return heap_; }
+    void Started(TimerWheel::Slot slot, sim::Instant due);
+    TimerWheel& Wheel() { return wheel_; }
 
 private:
     void Arm();
     void OnWake();
 
     asio::steady_timer wake_;
-    TimerHeap heap_;
+    TimerWheel wheel_;
     std::shared_ptr<WakeObserver> observer_;
     std::optional<sim::Instant> armedFor_;  // the deadline the system timer waits for
     bool running_ = false;
