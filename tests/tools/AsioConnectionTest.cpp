@@ -127,6 +127,14 @@ protected:
         return std::make_unique<io::AsioNetwork>(context_, "127.0.0.1", port, std::vector<asio::ip::address_v4>{},
                                                  sender_, maxUnsent);
     }
+    // Device 0's connection, once it connected or failed.
+    std::unique_ptr<sim::Connection> Connect(io::AsioNetwork& network, Handler& handler)
+    {
+        auto connection = network.Create(0, handler);
+        connection->Open();
+        RunUntil([&] { return handler.connected || !handler.failure.empty(); });
+        return connection;
+    }
     // Runs the loop until the condition holds, for at most 10 s.
     template <typename Condition>
     void RunUntil(Condition condition)
@@ -159,9 +167,7 @@ TEST_P(AsioConnectionTest, ABurstTheSocketCannotTakeArrivesOnceAndInOrder)
     server.Read(1, 0ms);
     const auto network = Network(server.Port(), expected.size());
     Handler handler;
-    const auto connection = network->Create(0, handler);
-    connection->Open();
-    RunUntil([&] { return handler.connected || !handler.failure.empty(); });
+    const auto connection = Connect(*network, handler);
     ASSERT_TRUE(handler.connected) << handler.failure;
     for (int i = 0; i < 3000; ++i)
         connection->Write(Numbered(i));
@@ -216,9 +222,7 @@ TEST_P(AsioConnectionTest, AServerThatStopsReadingLosesTheConnection)
     server.Read(1, 20s);
     const auto network = Network(server.Port());
     Handler handler;
-    const auto connection = network->Create(0, handler);
-    connection->Open();
-    RunUntil([&] { return handler.connected || !handler.failure.empty(); });
+    const auto connection = Connect(*network, handler);
     ASSERT_TRUE(handler.connected) << handler.failure;
     // Beyond what the kernel's buffers take on loopback (4 MB for sending, by default).
     for (int i = 0; i < 100000 && handler.failure.empty(); ++i) {
@@ -238,9 +242,7 @@ TEST_P(AsioConnectionTest, AResetReachesTheServerAtOnceWhileASendWaits)
     server.Read(1, 20s);
     const auto network = Network(server.Port(), 1 << 20);
     Handler handler;
-    const auto connection = network->Create(0, handler);
-    connection->Open();
-    RunUntil([&] { return handler.connected || !handler.failure.empty(); });
+    const auto connection = Connect(*network, handler);
     ASSERT_TRUE(handler.connected) << handler.failure;
     // More than the kernel takes: a send stays pending while the server does not read.
     for (int i = 0; i < 5000; ++i)

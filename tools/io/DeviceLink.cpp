@@ -32,40 +32,33 @@ void DeviceLink::Write(std::string_view bytes)
 {
     if (!connected_)
         return;
-    if (!setup_.batched) {
-        WriteAtOnce(bytes);
+    // Unbatched, straight to the socket when nothing waits, so a report leaves at its deadline;
+    // batched, with the other sends of this wake-up.
+    if (!setup_.batched && !writing_ && !SendAtOnce(bytes))
         return;
-    }
     unsent_.append(bytes);
     if (Waiting() > setup_.maxUnsent) {
         Lose("connection lost: the server does not read");
         return;
     }
-    if (!writing_)
+    if (writing_)
+        return;
+    if (setup_.batched)
         QueueSend();
+    else
+        StartWrite();
 }
 
-void DeviceLink::WriteAtOnce(std::string_view bytes)
+bool DeviceLink::SendAtOnce(std::string_view& bytes)
 {
-    if (!writing_) {
-        // Straight to the socket when nothing waits, so a report leaves at its deadline.
-        std::error_code error;
-        const std::size_t sent = socket_.write_some(asio::buffer(bytes.data(), bytes.size()), error);
-        if (error && error != asio::error::would_block) {
-            Lose("connection lost: " + error.message());
-            return;
-        }
-        bytes.remove_prefix(sent);
-        if (bytes.empty())
-            return;
+    std::error_code error;
+    const std::size_t sent = socket_.write_some(asio::buffer(bytes.data(), bytes.size()), error);
+    if (error && error != asio::error::would_block) {
+        Lose("connection lost: " + error.message());
+        return false;
     }
-    unsent_.append(bytes);
-    if (Waiting() > setup_.maxUnsent) {
-        Lose("connection lost: the server does not read");
-        return;
-    }
-    if (!writing_)
-        StartWrite();
+    bytes.remove_prefix(sent);
+    return !bytes.empty();
 }
 
 void DeviceLink::Close(bool reset)

@@ -50,7 +50,9 @@ private:
     void OnConnect(const std::error_code& error);
     void StartRead();
     void OnReadable(std::error_code error);
-    void WriteAtOnce(std::string_view bytes);
+    // Sends what the socket takes now; true when bytes are left to queue, false when all went or
+    // the connection was lost.
+    bool SendAtOnce(std::string_view& bytes);
     void StartWrite();
     void OnWritten(const std::error_code& error);
     void QueueSend();
