@@ -1,22 +1,13 @@
 #include "tools/sim/Session.h"
 
-#include <algorithm>
-
-#include "link/IncomingRecords.h"
-#include "link/Record.h"
 #include "tools/sim/Backoff.h"
+#include "tools/sim/ReceivedRecords.h"
 
 namespace mimicbox::sim {
 
 namespace {
 
 constexpr Nanos kDeadlineGrid = std::chrono::milliseconds(1);
-
-bool Toggles(const DeviceIdentity& identity, std::string_view record)
-{
-    RecordHeader header;
-    return ParseHeader(record, header) && FlipsSwitch(identity.nDeviceType, header);
-}
 
 }  // namespace
 
@@ -235,17 +226,7 @@ void Session::OnChunk(std::string_view chunk)
     if (!Connected())
         return;
     const Device::ChunkResult result = device_.OnChunk(chunk);
-    // Every record of the chunk is told, those after the first unreadable one as not read.
-    int number = 0;
-    for (std::size_t start = 0; start < chunk.size(); ++number) {
-        const std::size_t end = std::min(chunk.find('\0', start), chunk.size());
-        Event event = MakeEvent(EventKind::kReceived);
-        event.record = chunk.substr(start, end - start);
-        event.read = number < result.records;
-        event.toggled = event.read && device_.Obeying() && Toggles(device_.Identity(), event.record);
-        sink_.OnEvent(event);
-        start = end + 1;
-    }
+    TellReceived(chunk, result.records, device_.Obeying(), [this] { return MakeEvent(EventKind::kReceived); }, sink_);
 }
 
 void Session::OnConnectFailed(std::string_view reason)
