@@ -13,5 +13,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The pytest plugin needs them only when a test suite loads it.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3-pytest, python3-prometheus-client, python3-pytest-xdist")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

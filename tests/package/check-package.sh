@@ -15,9 +15,23 @@ dpkg -x "$deb" "$scratch/root"
 expected="./usr/bin/mimicbox
 ./usr/bin/mimicbox-cli
 ./usr/bin/mimicbox-server
+./usr/lib/python3/dist-packages/mimicbox_pytest-@VERSION@.dist-info/METADATA
+./usr/lib/python3/dist-packages/mimicbox_pytest-@VERSION@.dist-info/entry_points.txt
+./usr/lib/python3/dist-packages/mimicbox_pytest-@VERSION@.dist-info/top_level.txt
+./usr/lib/python3/dist-packages/mimicbox_pytest/__init__.py
+./usr/lib/python3/dist-packages/mimicbox_pytest/api.py
+./usr/lib/python3/dist-packages/mimicbox_pytest/events.py
+./usr/lib/python3/dist-packages/mimicbox_pytest/metrics.py
+./usr/lib/python3/dist-packages/mimicbox_pytest/plant.py
+./usr/lib/python3/dist-packages/mimicbox_pytest/plugin.py
+./usr/lib/python3/dist-packages/mimicbox_pytest/process.py
+./usr/lib/python3/dist-packages/mimicbox_pytest/run.py
+./usr/lib/python3/dist-packages/mimicbox_pytest/server.py
+./usr/lib/python3/dist-packages/mimicbox_pytest/waiting.py
 ./usr/share/applications/org.mimicbox.Mimicbox.desktop
 ./usr/share/doc/mimicbox/README.md
 ./usr/share/doc/mimicbox/control-api.md
+./usr/share/doc/mimicbox/pytest.md
 ./usr/share/doc/mimicbox/scenarios.md
 ./usr/share/doc/mimicbox/sharding.md
 ./usr/share/icons/hicolor/128x128/apps/org.mimicbox.Mimicbox.png
@@ -27,6 +41,8 @@ expected="./usr/bin/mimicbox
 ./usr/share/man/man1/mimicbox-cli.1.gz
 ./usr/share/man/man1/mimicbox-server.1.gz
 ./usr/share/metainfo/org.mimicbox.Mimicbox.metainfo.xml"
+version="$(dpkg-deb -f "$deb" Version)"
+expected="${expected//@VERSION@/$version}"
 actual="$(cd "$scratch/root" && find . -type f | LC_ALL=C sort)"
 [ "$actual" = "$expected" ] || fail "unexpected file list:"$'\n'"$actual"
 
@@ -49,4 +65,16 @@ zcat "$scratch/root/usr/share/man/man1/mimicbox-cli.1.gz" | grep -q 'share/doc/m
     fail "the manual page of mimicbox-cli does not name the documentation's folder"
 help="$("$scratch/root/usr/bin/mimicbox-server" --help)" || fail "the unpacked mimicbox-server does not run"
 grep -q -- '--listen' <<<"$help" || fail "the unpacked mimicbox-server prints no help"
+
+# The plugin as an installed package gives it: pytest in an empty folder, no conftest, no -p.
+mkdir "$scratch/suite"
+cat > "$scratch/suite/test_installed.py" <<'EOF'
+def test_the_fixtures_come_with_the_package(mimicbox_plant, mimicbox_server):
+    assert mimicbox_server.next_record("relay:1001", timeout=3).switch == "off"
+    assert len(mimicbox_plant.devices()) == 2
+EOF
+(cd "$scratch/suite" && env -u MIMICBOX_CLI -u MIMICBOX_SERVER PYTHONDONTWRITEBYTECODE=1 \
+    PYTHONPATH="$scratch/root/usr/lib/python3/dist-packages" PATH="$scratch/root/usr/bin:$PATH" \
+    /usr/bin/python3 -m pytest -q -p no:cacheprovider > "$scratch/suite.log" 2>&1) ||
+    fail "the installed plugin does not give its fixtures:"$'\n'"$(cat "$scratch/suite.log")"
 echo "check-package: $(basename "$deb") ok; Depends: $depends"

@@ -75,7 +75,11 @@ TEST(SummaryTest, EachFaultTableIsCountedOrSaysWhyItNeverFired)
     EXPECT_THAT(report::RunSummaryLine(summary), HasSubstr("2 devices: 4 reports"));
     EXPECT_THAT(report::RunSummaryLine(summary), HasSubstr(", 4 faults"));
 
-    const nlohmann::json json = nlohmann::json::parse(report::SummaryJson(summary));
+    const std::vector<VerdictResult> verdicts = {{"relay:1003", "toggles at least 1", false, "0 received", true}};
+    const nlohmann::json json = nlohmann::json::parse(report::SummaryJson(summary, verdicts));
+    EXPECT_EQ(json["expectations"][0],
+              nlohmann::json::parse(R"({"device": "relay:1003", "expectation": "toggles at least 1", "passed": false,
+                                        "detail": "0 received"})"));
     ASSERT_EQ(json["fault_tables"].size(), 5u);
     EXPECT_EQ(json["fault_tables"][0]["fired"], 3);
     EXPECT_FALSE(json["fault_tables"][0].contains("never_fired"));

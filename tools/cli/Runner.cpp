@@ -211,7 +211,7 @@ int Runner::Report() const
     const std::vector<sim::VerdictResult> results = verdict_->Results();
     std::fputs(report::VerdictLines(results).c_str(), stdout);
     if (summaryJson_.Get())
-        std::fputs(report::SummaryJson(*summary_).c_str(), summaryJson_.Get());
+        std::fputs(report::SummaryJson(*summary_, results).c_str(), summaryJson_.Get());
     if (junit_.Get()) {
         const double seconds = std::chrono::duration<double>(scheduler_.Now() - start_).count();
         std::fputs(report::JUnitXml(results, "mimicbox-cli", seconds).c_str(), junit_.Get());

@@ -51,9 +51,14 @@ nlohmann::ordered_json FaultTableJson(const sim::FaultTally& tally)
     return table;
 }
 
+nlohmann::ordered_json VerdictJson(const sim::VerdictResult& result)
+{
+    return {{"device", result.device}, {"expectation", result.name}, {"passed", result.passed}, {"detail", result.detail}};
+}
+
 }  // namespace
 
-std::string SummaryJson(const sim::Summary& summary)
+std::string SummaryJson(const sim::Summary& summary, const std::vector<sim::VerdictResult>& verdicts)
 {
     nlohmann::ordered_json devices = nlohmann::ordered_json::array();
     for (const sim::DeviceStats& stats : summary.Devices())
@@ -68,7 +73,11 @@ std::string SummaryJson(const sim::Summary& summary)
     nlohmann::ordered_json faults = nlohmann::ordered_json::array();
     for (const sim::FaultTally& tally : summary.FaultTables())
         faults.push_back(FaultTableJson(tally));
-    return nlohmann::ordered_json{{"run", run}, {"devices", devices}, {"fault_tables", faults}}.dump(
+    nlohmann::ordered_json expectations = nlohmann::ordered_json::array();
+    for (const sim::VerdictResult& result : verdicts)
+        expectations.push_back(VerdictJson(result));
+    return nlohmann::ordered_json{{"run", run}, {"devices", devices}, {"fault_tables", faults}, {"expectations", expectations}}
+               .dump(
                2, ' ', false, nlohmann::json::error_handler_t::replace) +
            "\n";
 }
