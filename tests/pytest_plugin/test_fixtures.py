@@ -128,17 +128,18 @@ def started_pids(path, timeout=20):
     return [int(pid) for pid in path.read_text().split()]
 
 
-def test_every_process_ends_after_a_failed_test_and_after_an_interrupted_one(pytester, tmp_path, monkeypatch):
-    for name, then in (("failed", "assert False"), ("interrupted", "time.sleep(60)")):
+def test_every_process_ends_after_a_failed_test_an_interrupted_one_and_a_killed_session(pytester, tmp_path,
+                                                                                         monkeypatch):
+    for name, then in (("failed", "assert False"), ("interrupted", "time.sleep(60)"), ("killed", "time.sleep(60)")):
         pids_file = tmp_path / name
         monkeypatch.setenv("PIDS_FILE", str(pids_file))
         pytester.makepyfile(**{f"test_{name}": PIDS_THEN_WAIT.replace("{then}", then)})
         session = subprocess.Popen([sys.executable, "-m", "pytest", "-p", "mimicbox_pytest", "-p", "no:cacheprovider",
                                     f"test_{name}.py"], cwd=pytester.path, stdout=subprocess.PIPE, text=True)
         pids = started_pids(pids_file)
-        if name == "interrupted":
+        if name != "failed":
             assert all(alive(pid) for pid in pids)
-            session.send_signal(signal.SIGINT)
+            session.send_signal(signal.SIGINT if name == "interrupted" else signal.SIGKILL)
         output = session.communicate(timeout=30)[0]
-        assert session.returncode in (1, 2), output
+        assert session.returncode in (1, 2, -signal.SIGKILL), output
         assert wait_gone(pids) == [], output

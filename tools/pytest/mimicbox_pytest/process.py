@@ -2,6 +2,7 @@
 import atexit
 import collections
 import os
+import shutil
 import signal
 import subprocess
 import threading
@@ -10,6 +11,10 @@ import time
 # Process groups still alive, ended at exit too: a run interrupted past its fixtures' teardown leaves
 # nothing behind.
 _alive = set()
+
+# A SIGKILL to pytest runs no teardown and no atexit: the kernel then ends the programs, with SIGTERM
+# so that they still close their connections.
+_ENDS_WITH_PARENT = ["setpriv", "--pdeathsig", "TERM", "--"] if shutil.which("setpriv") else []
 
 
 @atexit.register
@@ -37,7 +42,7 @@ class Process:
         self.expected_end = False
         self._on_line = on_line
         self._changed = threading.Condition()
-        self._popen = subprocess.Popen(self.args, stdin=subprocess.PIPE if stdin else subprocess.DEVNULL,
+        self._popen = subprocess.Popen(_ENDS_WITH_PARENT + self.args, stdin=subprocess.PIPE if stdin else subprocess.DEVNULL,
                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                                        errors="replace", bufsize=1, start_new_session=True)
         _alive.add(self._popen.pid)
