@@ -97,8 +97,15 @@ def test_nothing_listens(mimicbox_plant_factory):
 def test_server_killed(mimicbox_plant, mimicbox_server):
     os.kill(mimicbox_server.process.pid, signal.SIGKILL)
     mimicbox_server.process.wait(5)
+
+def test_failing_after_the_server_was_killed(mimicbox_plant, mimicbox_server):
+    os.kill(mimicbox_server.process.pid, signal.SIGKILL)
+    mimicbox_server.process.wait(5)
+    assert False, "the test's own failure"
 """)
-    result.assert_outcomes(failed=2)
+    result.assert_outcomes(failed=3)
+    result.stdout.fnmatch_lines(["*the test's own failure*", "*Captured mimicbox-server call*",
+                                 "mimicbox-server was killed by signal 9*"])
     result.stdout.fnmatch_lines(["*a device could not connect*", "*cannot connect: Connection refused*"])
     result.stdout.fnmatch_lines(["*the device server ended during the test: mimicbox-server was killed by signal 9*"])
 

@@ -93,7 +93,11 @@ def pytest_runtest_call(item):
     """After a test that passed: a program that died, or a plant whose run failed, fails it."""
     outcome = yield
     started = getattr(item, _STARTED, [])
-    if outcome.excinfo is not None or not started:
+    if outcome.excinfo is not None:
+        # The test failed on its own; a program that ended meanwhile may be why.
+        for thing in started:
+            if thing.process.exit_status() is not None and not thing.process.expected_end:
+                item.add_report_section("call", thing.process.name, thing.process.describe_end())
         return
     for thing in started:
         if isinstance(thing, DeviceServer):
