@@ -8,6 +8,7 @@
 #include "tools/cli/CommandLineScenario.h"
 #include "tools/cli/TypedOptions.h"
 #include "tools/options/Arguments.h"
+#include "tools/options/HostPort.h"
 #include "tools/scenario/Scenario.h"
 #include "tools/sim/DeviceRange.h"
 
@@ -95,14 +96,8 @@ bool TakeDevices(const Typed& typed, const sim::ScenarioPlan& plan, CliOptions& 
 
 bool ReadControl(const Typed& typed, CliOptions& options, std::string& error)
 {
-    const std::size_t colon = typed.control.rfind(':');
-    long long port = 0;
-    in_addr address{};
-    if (colon == std::string::npos || ::inet_pton(AF_INET, typed.control.substr(0, colon).c_str(), &address) != 1 ||
-        !options::ParseWhole(typed.control.substr(colon + 1), 0, 65535, port))
+    if (!options::ParseHostPort(typed.control, true, 0, options.controlAddress, options.controlPort))
         return BadValue(error, typed.control, "--control", "ADDRESS:PORT, an IPv4 address and a port from 0 to 65535");
-    options.controlAddress = typed.control.substr(0, colon);
-    options.controlPort = static_cast<unsigned>(port);
     options.controlToken = typed.controlToken;
     options.controlHosts = typed.controlHosts;
     // The token also travels as a cookie, whose value takes no space, quote, comma, semicolon or
@@ -118,6 +113,8 @@ bool ReadControl(const Typed& typed, CliOptions& options, std::string& error)
         options.dataDir = typed.dataDir;
     }
     // Only this machine may drive the plant without a token.
+    in_addr address{};
+    ::inet_pton(AF_INET, options.controlAddress.c_str(), &address);
     const bool loopback = (ntohl(address.s_addr) >> 24) == 127;
     if (!loopback && options.controlToken.empty()) {
         error = "serving the control API on " + options.controlAddress + " needs --control-token";

@@ -4,25 +4,30 @@
 #include <string>
 
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/ImportCommand.h"
+#include "tools/cli/RecordCommand.h"
 #include "tools/cli/ReportCommand.h"
 #include "tools/cli/Runner.h"
 
 namespace {
 
-int Report(int argc, const char* const* argv)
+// A subcommand: its options, parsed, and either its help or its run.
+template <typename Options>
+int Subcommand(const char* name, int argc, const char* const* argv,
+               bool (*parse)(int, const char* const*, Options&, std::string&), std::string (*usage)(),
+               int (*run)(const Options&))
 {
-    using namespace mimicbox;
-    cli::ReportOptions options;
+    Options options;
     std::string error;
-    if (!cli::ParseReportOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "mimicbox-cli report: %s\nTry 'mimicbox-cli report --help'.\n", error.c_str());
+    if (!parse(argc, argv, options, error)) {
+        std::fprintf(stderr, "mimicbox-cli %s: %s\nTry 'mimicbox-cli %s --help'.\n", name, error.c_str(), name);
         return 2;
     }
     if (options.help) {
-        std::fputs(cli::ReportUsage().c_str(), stdout);
+        std::fputs(usage().c_str(), stdout);
         return 0;
     }
-    return cli::RunReportCommand(options);
+    return run(options);
 }
 
 }  // namespace
@@ -32,8 +37,13 @@ int main(int argc, char* argv[])
     using namespace mimicbox;
     // Lines reach a pipe (tee, a test) as they are printed.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    if (argc > 1 && std::string(argv[1]) == "report")
-        return Report(argc - 2, argv + 2);
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "report")
+        return Subcommand("report", argc - 2, argv + 2, cli::ParseReportOptions, cli::ReportUsage, cli::RunReportCommand);
+    if (command == "record")
+        return Subcommand("record", argc - 2, argv + 2, cli::ParseRecordOptions, cli::RecordUsage, cli::RunRecordCommand);
+    if (command == "import")
+        return Subcommand("import", argc - 2, argv + 2, cli::ParseImportOptions, cli::ImportUsage, cli::RunImportCommand);
     cli::CliOptions options;
     std::string error;
     if (!cli::ParseCliOptions(argc - 1, argv + 1, options, error)) {

@@ -8,5 +8,7 @@
 namespace mimicbox::report {
 
 std::string Latin1ToUtf8(std::string_view bytes);
+// The way back: false when `text` is no UTF-8 or holds a code point beyond 255.
+bool Utf8ToLatin1(std::string_view text, std::string& bytes);
 
 }  // namespace mimicbox::report

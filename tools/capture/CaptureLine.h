@@ -1,0 +1,23 @@
+// One capture event as its JSON line, and the capture's first line. A data event lists the records
+// its bytes complete, decoded where they can be read, as a reader of the file wants them; replay
+// reads only the bytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/capture/Capture.h"
+
+namespace mimicbox::capture {
+
+struct CaptureHeader {
+    std::string source;  // "record" or "import"
+    std::string server;  // "127.0.0.1:54741"
+    int64_t startWall = 0;
+};
+
+std::string HeaderLine(const CaptureHeader& header);
+std::string EventLine(const CaptureEvent& event, const std::vector<std::string_view>& records);
+
+}  // namespace mimicbox::capture

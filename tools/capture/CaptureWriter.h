@@ -1,0 +1,47 @@
+// Writes a capture on a thread of its own, so that forwarding never waits for the disk: events are
+// queued as they happen and turned into lines there, records decoded as each chunk completes them.
+// The queue is bounded: past its bound, Congested() asks the proxy to read no more until the disk
+// catches up, so that memory stays bounded and nothing is dropped.
+#pragma once
+
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tools/capture/Capture.h"
+#include "tools/capture/CaptureLine.h"
+
+namespace mimicbox::capture {
+
+class CaptureWriter {
+public:
+    explicit CaptureWriter(std::size_t bound = std::size_t{64} << 20) : bound_(bound) {}
+    ~CaptureWriter();
+    CaptureWriter(const CaptureWriter&) = delete;
+    CaptureWriter& operator=(const CaptureWriter&) = delete;
+
+    // Creates the file and writes the header; false with a message when it cannot.
+    bool Open(const std::string& path, const CaptureHeader& header, std::string& error);
+    void Add(CaptureEvent event);
+    bool Congested() const;
+    // Writes what is queued and closes the file; false with a message when a write failed.
+    bool Close(std::string& error);
+
+private:
+    void Run();
+
+    std::size_t bound_;
+    std::FILE* file_ = nullptr;
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<CaptureEvent> queue_;
+    std::size_t queuedBytes_ = 0;
+    bool closing_ = false;
+    std::string failure_;
+};
+
+}  // namespace mimicbox::capture

@@ -1,0 +1,73 @@
+#include "tools/cli/ImportCommand.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "tools/capture/CaptureWriter.h"
+#include "tools/capture/PcapImport.h"
+#include "tools/options/Arguments.h"
+
+namespace mimicbox::cli {
+
+namespace {
+
+constexpr const char* kAbout = "Turns a packet capture (tcpdump -w) taken on the device server's host into a "
+                               "capture that Mimicbox replays.\n";
+
+void Describe(CLI::App& app, ImportOptions& options)
+{
+    app.set_help_flag();
+    app.add_option("pcap", options.pcap, "the packet capture")->type_name("CAPTURE.pcap")->required();
+    app.add_option("--port", options.port, "the device server's TCP port (default 54741)")
+        ->type_name("N")->check(CLI::Range(1, 65535));
+    app.add_option("--out", options.out, "the capture to write, JSON Lines")->type_name("CAPTURE.jsonl")->required();
+    app.add_flag("--help,-h", options.help, "show this text");
+}
+
+}  // namespace
+
+bool ParseImportOptions(int argc, const char* const* argv, ImportOptions& options, std::string& error)
+{
+    CLI::App app(kAbout, "mimicbox-cli import");
+    Describe(app, options);
+    for (int i = 0; i < argc; ++i)
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+            options.help = true;
+            return true;
+        }
+    return options::ParseArguments(app, argc, argv, error);
+}
+
+std::string ImportUsage()
+{
+    ImportOptions options;
+    CLI::App app(kAbout, "mimicbox-cli import");
+    Describe(app, options);
+    return app.help() + "\nThe capture's format and replaying it: record-replay.md in the documentation.\n";
+}
+
+int RunImportCommand(const ImportOptions& options)
+{
+    capture::ImportResult result;
+    std::string error;
+    capture::CaptureWriter writer;
+    if (!capture::ImportPcap(options.pcap, options.port, result, error) || !writer.Open(options.out, result.header, error)) {
+        std::fprintf(stderr, "mimicbox-cli import: %s\n", error.c_str());
+        return 2;
+    }
+    uint64_t connections = 0;
+    for (capture::CaptureEvent& event : result.events) {
+        connections = std::max(connections, event.conn);
+        writer.Add(std::move(event));
+    }
+    if (!writer.Close(error)) {
+        std::fprintf(stderr, "mimicbox-cli import: %s\n", error.c_str());
+        return 2;
+    }
+    std::printf("imported %llu connections to port %u from %zu packets into %s", static_cast<unsigned long long>(connections),
+                options.port, result.packets, options.out.c_str());
+    std::printf(result.skipped ? " (%zu packets unreadable, skipped)\n" : "\n", result.skipped);
+    return 0;
+}
+
+}  // namespace mimicbox::cli

@@ -1,0 +1,131 @@
+#include "tools/cli/RecordCommand.h"
+
+#include <CLI/CLI.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+#include <chrono>
+#include <cstdio>
+
+#include "tools/capture/CaptureWriter.h"
+#include "tools/io/DescriptorLimit.h"
+#include "tools/io/RecordProxy.h"
+#include "tools/io/StopSignals.h"
+#include "tools/options/Arguments.h"
+#include "tools/options/HostPort.h"
+
+namespace mimicbox::cli {
+
+namespace {
+
+constexpr const char* kAbout = "Records what devices and their server send each other: a transparent proxy that "
+                               "devices connect to instead of the server.\n";
+
+void Describe(CLI::App& app, RecordOptions& options)
+{
+    app.set_help_flag();
+    app.add_option("--listen", options.listen, "where the devices connect (port 0 picks a free one)")
+        ->type_name("ADDRESS:PORT")->required();
+    app.add_option("--server", options.server, "the device server to pass them on to")
+        ->type_name("HOST:PORT")->required();
+    app.add_option("--out", options.out, "the capture to write, JSON Lines")->type_name("CAPTURE.jsonl")->required();
+    app.add_option("--duration", options.duration, "stop after SECONDS (default: on Ctrl-C or SIGTERM)")
+        ->type_name("SECONDS")->check(CLI::PositiveNumber);
+    app.add_flag("--help,-h", options.help, "show this text");
+}
+
+// The server's address, looked up once before anything is accepted.
+bool Resolve(const std::string& server, asio::ip::tcp::endpoint& endpoint, std::string& error)
+{
+    std::string host;
+    unsigned port = 0;
+    if (!options::ParseHostPort(server, false, 1, host, port)) {
+        error = "bad value '" + server + "' for --server (must be HOST:PORT, a port from 1 to 65535)";
+        return false;
+    }
+    asio::io_context context;
+    asio::ip::tcp::resolver resolver(context);
+    asio::error_code failed;
+    const auto results = resolver.resolve(asio::ip::tcp::v4(), host, std::to_string(port), failed);
+    if (failed || results.empty()) {
+        error = "cannot find the server " + host + ": " + failed.message();
+        return false;
+    }
+    endpoint = *results.begin();
+    return true;
+}
+
+}  // namespace
+
+bool ParseRecordOptions(int argc, const char* const* argv, RecordOptions& options, std::string& error)
+{
+    CLI::App app(kAbout, "mimicbox-cli record");
+    Describe(app, options);
+    for (int i = 0; i < argc; ++i)
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+            options.help = true;
+            return true;
+        }
+    return options::ParseArguments(app, argc, argv, error);
+}
+
+std::string RecordUsage()
+{
+    RecordOptions options;
+    CLI::App app(kAbout, "mimicbox-cli record");
+    Describe(app, options);
+    return app.help() + "\nThe capture's format and replaying it: record-replay.md in the documentation.\n";
+}
+
+int RunRecordCommand(const RecordOptions& options)
+{
+    std::string listenAddress;
+    unsigned listenPort = 0;
+    asio::ip::tcp::endpoint server;
+    std::string error;
+    if (!options::ParseHostPort(options.listen, true, 0, listenAddress, listenPort))
+        error = "bad value '" + options.listen + "' for --listen (must be ADDRESS:PORT, an IPv4 address and a port)";
+    else
+        Resolve(options.server, server, error);
+    // Two descriptors a connection; a thousand connections and some to spare.
+    std::string ignored;
+    io::RaiseDescriptorLimit(2100, ignored);
+    capture::CaptureWriter writer;
+    asio::io_context context;
+    io::RecordProxy proxy(context, writer, server);
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    if (!error.empty() ||
+        !writer.Open(options.out, {"record", options.server, std::chrono::duration_cast<std::chrono::milliseconds>(now).count()},
+                     error) ||
+        !proxy.Listen(listenAddress, listenPort, error)) {
+        std::fprintf(stderr, "mimicbox-cli record: %s\n", error.c_str());
+        return 2;
+    }
+    std::printf("recording: devices connect to %s:%u, passed on to %s, captured in %s\n", listenAddress.c_str(),
+                proxy.Port(), options.server.c_str(), options.out.c_str());
+    std::fflush(stdout);
+
+    asio::steady_timer end(context);
+    io::StopSignals signals(context, [&] {
+        end.cancel();
+        proxy.Stop();
+    });
+    if (options.duration > 0) {
+        end.expires_after(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(options.duration)));
+        end.async_wait([&](const asio::error_code& failed) {
+            if (failed)
+                return;
+            proxy.Stop();
+            signals.Cancel();
+        });
+    }
+    context.run();
+    if (!writer.Close(error)) {
+        std::fprintf(stderr, "mimicbox-cli record: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("recorded %llu connections into %s\n", static_cast<unsigned long long>(proxy.Connections()),
+                options.out.c_str());
+    return 0;
+}
+
+}  // namespace mimicbox::cli
