@@ -335,7 +335,7 @@ std::vector<std::string> RecordsOfARun(uint64_t seed, uint64_t networkSeed)
     sine.period = 7;
     for (int32_t serial = 1; serial <= 6; ++serial) {
         config.devices.push_back({TYPE_THERMO, serial});
-        config.setups.push_back({"20", serial % 2 ? walk : sine});
+        config.setups.push_back({"20", serial % 2 ? walk : sine, std::nullopt});
     }
     ManualScheduler scheduler;
     FakeNetwork network(scheduler, networkSeed);

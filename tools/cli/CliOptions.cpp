@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "tools/cli/CommandLineScenario.h"
+#include "tools/cli/ReplayPlan.h"
 #include "tools/cli/TypedOptions.h"
 #include "tools/options/Arguments.h"
 #include "tools/options/HostPort.h"
@@ -187,6 +188,15 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     if (!PlanCommandLine(typed, given, error))
         return false;
     Override(typed, given, plan);
+    if (!ApplyReplay(typed.replay, typed.scenario, plan, options, error))
+        return false;
+    // An exact replay plays the capture's connections, not devices.
+    if (options.exactReplay) {
+        options.plant.duration = plan.duration ? sim::Seconds(*plan.duration) : sim::Nanos(0);
+        options.server = plan.host.value_or(options.server);
+        options.port = plan.port.value_or(options.port);
+        return ReadSettings(typed, options, error);
+    }
     return TakeDevices(typed, plan, options, error) && ReadSettings(typed, options, error);
 }
 

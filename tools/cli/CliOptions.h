@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/capture/ExactReplay.h"
 #include "tools/sim/Plant.h"
 #include "tools/sim/Verdict.h"
 
@@ -24,6 +25,8 @@ struct CliOptions {
     std::string commandLine;           // as given, for the report
     std::string scenarioText;          // the scenario file's text, for the report
     std::vector<sim::Expectation> expectations;
+    // Exact replay: the capture's connections played byte for byte instead of the plant.
+    std::shared_ptr<const capture::ExactReplay> exactReplay;
     std::string controlAddress;        // the live control API's; empty for none
     unsigned controlPort = 0;          // 0 picks a free one
     std::string controlToken;

@@ -46,6 +46,10 @@ void DescribeDevices(CLI::App& app, Typed& typed)
                    "run the scenario of this TOML file (see scenarios.md in the documentation); the options given here override "
                    "what it sets, and --device or --all replace its devices")
         ->type_name("FILE")->multi_option_policy(last)->group("Devices");
+    app.add_option("--replay", typed.replay,
+                   "replay the devices of this capture (from mimicbox-cli record or import; see record-replay.md in "
+                   "the documentation), as a scenario's [replay] table says or else in values mode")
+        ->type_name("CAPTURE.jsonl")->multi_option_policy(last)->group("Devices");
     app.add_option("--shard", typed.shard,
                    "run only slice K of N equal slices of the devices, K counted from 0 (default 0/1)")
         ->type_name("K/N")->multi_option_policy(last)->group("Devices");

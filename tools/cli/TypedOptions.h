@@ -23,6 +23,7 @@ struct Typed {
     std::string rampUp;
     std::string shard = "0/1";
     std::string scenario;
+    std::string replay;
     std::string seed;
     std::string logJson;
     std::string summaryJson;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/ExactRun.h"
 #include "tools/cli/ImportCommand.h"
 #include "tools/cli/RecordCommand.h"
 #include "tools/cli/ReportCommand.h"
@@ -64,5 +65,7 @@ int main(int argc, char* argv[])
         std::printf("mimicbox-cli %s\n", MIMICBOX_VERSION);
         return 0;
     }
+    if (options.exactReplay)
+        return cli::RunExactReplay(options);
     return cli::Runner(std::move(options)).Run();
 }

@@ -172,6 +172,12 @@ void ReadExpect(TableReader& reader, std::optional<sim::ExpectEntry>& value)
     inner.Text("connection", expect.connection);
     inner.Number("within", expect.within);
     inner.Boolean("no_unreadable_commands", expect.noUnreadableCommands);
+    if (const toml::table* same = inner.Table("same_commands_as_recording", " such as { tolerance = 0.5 }")) {
+        TableReader tolerance = inner.Inner(*same, "same_commands_as_recording");
+        expect.sameCommands = true;
+        tolerance.OnlyKeys({"tolerance"});
+        tolerance.Number("tolerance", expect.sameCommandsTolerance);
+    }
     const toml::table* toggles = inner.Table("toggles", " such as { min = 1, max = 3 }");
     if (!toggles)
         return;
@@ -258,6 +264,34 @@ void ReadServer(TableReader& top, sim::Scenario& scenario)
     reader.Whole("port", scenario.port);
 }
 
+void ReadReplay(TableReader& top, sim::Scenario& scenario)
+{
+    const toml::table* table = top.Table("replay", " such as { capture = \"field.jsonl\" }");
+    if (!table)
+        return;
+    TableReader reader = top.Inner(*table, "replay");
+    sim::ReplayEntry& replay = scenario.replay.emplace();
+    reader.OnlyKeys(sim::ScenarioKeys::Replay());
+    reader.Text("capture", replay.capture);
+    reader.Text("mode", replay.mode);
+    reader.Number("speed", replay.speed);
+    reader.Boolean("loop", replay.loop);
+    reader.Number("from", replay.from);
+    reader.Number("to", replay.to);
+    reader.Boolean("rewrite_clock", replay.rewriteClock);
+    reader.Whole("copies", replay.copies);
+    const toml::table* serials = reader.Table("serials", " such as { \"1005\" = 2005 }");
+    if (!serials)
+        return;
+    TableReader mapping = reader.Inner(*serials, "serials");
+    for (const auto& [key, node] : *serials) {
+        std::optional<int64_t> serial;
+        mapping.Whole(key.str(), serial);
+        if (serial)
+            replay.serials.emplace_back(std::string(key.str()), *serial);
+    }
+}
+
 }  // namespace
 
 TextPosition Locations::Of(std::string path) const
@@ -294,6 +328,7 @@ bool ReadTomlScenario(std::string_view text, const std::string& fileName, sim::S
     ReadTables(top, "fault", scenario.faults, ReadFault);
     ReadTables(top, "event", scenario.events, ReadEvent);
     ReadExpect(top, scenario.expect);
+    ReadReplay(top, scenario);
     return true;
 }
 

@@ -34,6 +34,8 @@ std::unique_ptr<Session> Plant::MakeSession(std::size_t index, const DeviceIdent
     if (setup) {
         device.SetTemperature(setup->temperatureText);
         device.SetProfile(setup->profile);
+        if (setup->switchState)
+            device.SetSwitch(*setup->switchState);
     }
     return std::make_unique<Session>(index, std::move(device), config_.policy, scheduler_, connections_, sink_,
                                      FaultsOf(identity), seed, [this] { OnSessionFinished(); });

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -18,10 +19,12 @@
 
 namespace mimicbox::sim {
 
-// How one device starts: its temperature as typed into the dialog's field, and its profile.
+// How one device starts: its temperature as typed into the dialog's field, and its profile; a
+// Relay-Box's switch, where it does not start off.
 struct DeviceSetup {
     std::string temperatureText = "0";
     Profile profile;
+    std::optional<int> switchState;
 };
 
 struct PlantConfig {

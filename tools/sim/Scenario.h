@@ -40,6 +40,8 @@ struct ExpectEntry {
     std::optional<int64_t> minToggles;
     std::optional<int64_t> maxToggles;
     std::optional<bool> noUnreadableCommands;
+    bool sameCommands = false;  // a same_commands_as_recording table was given, with this tolerance
+    std::optional<double> sameCommandsTolerance;
 };
 
 struct DeviceEntry {
@@ -76,6 +78,19 @@ struct EventEntry {
     std::optional<double> period;
 };
 
+// [replay]: devices played from a capture.
+struct ReplayEntry {
+    std::optional<std::string> capture;  // the file, relative to the scenario's folder
+    std::optional<std::string> mode;     // "values" or "exact"
+    std::optional<double> speed;
+    std::optional<bool> loop;
+    std::optional<double> from;          // seconds of the capture
+    std::optional<double> to;
+    std::optional<bool> rewriteClock;
+    std::optional<int64_t> copies;
+    std::vector<std::pair<std::string, int64_t>> serials;  // a recorded serial, as its key, and its new one
+};
+
 struct Scenario {
     std::optional<int64_t> seed;
     std::optional<double> duration;
@@ -87,6 +102,7 @@ struct Scenario {
     std::vector<FaultEntry> faults;
     std::vector<EventEntry> events;
     std::optional<ExpectEntry> expect;
+    std::optional<ReplayEntry> replay;
 };
 
 // The keys of each table, as every front end takes them.
@@ -99,6 +115,7 @@ struct ScenarioKeys {
     static const std::vector<std::string>& Toggles();
     static const std::vector<std::string>& Fault();
     static const std::vector<std::string>& Event();
+    static const std::vector<std::string>& Replay();
 };
 
 }  // namespace mimicbox::sim

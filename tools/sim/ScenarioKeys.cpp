@@ -5,7 +5,7 @@ namespace mimicbox::sim {
 const std::vector<std::string>& ScenarioKeys::Top()
 {
     static const std::vector<std::string> keys = {"seed", "duration", "reports", "ramp_up", "server", "device", "fault",
-                                                  "event", "expect"};
+                                                  "event", "expect", "replay"};
     return keys;
 }
 
@@ -31,7 +31,8 @@ const std::vector<std::string>& ScenarioKeys::Profile()
 
 const std::vector<std::string>& ScenarioKeys::Expect()
 {
-    static const std::vector<std::string> keys = {"connection", "within", "toggles", "no_unreadable_commands"};
+    static const std::vector<std::string> keys = {"connection", "within", "toggles", "no_unreadable_commands",
+                                                  "same_commands_as_recording"};
     return keys;
 }
 
@@ -52,6 +53,13 @@ const std::vector<std::string>& ScenarioKeys::Event()
 {
     static const std::vector<std::string> keys = {"at", "every", "devices", "action", "duration", "value", "profile",
                                                   "state", "period"};
+    return keys;
+}
+
+const std::vector<std::string>& ScenarioKeys::Replay()
+{
+    static const std::vector<std::string> keys = {"capture", "mode", "speed", "loop", "from", "to", "rewrite_clock",
+                                                  "copies", "serials"};
     return keys;
 }
 

@@ -35,6 +35,8 @@ Expectation PlanExpectation(const ExpectEntry& written, std::vector<DeviceRange>
     if (written.maxToggles)
         expectation.maxToggles = static_cast<uint64_t>(*written.maxToggles);
     expectation.noUnreadableCommands = written.noUnreadableCommands.value_or(false);
+    if (written.sameCommands)
+        expectation.sameCommands = written.sameCommandsTolerance.value_or(0.5);
     return expectation;
 }
 
@@ -156,6 +158,7 @@ Problems PlanScenario(const Scenario& scenario, const TableReader& read, Scenari
     plan.host = scenario.host;
     if (scenario.port)
         plan.port = static_cast<unsigned>(*scenario.port);
+    plan.replay = scenario.replay;
     if (scenario.expect)
         plan.expectations.push_back(PlanExpectation(*scenario.expect, {}));
     for (std::size_t i = 0; i < scenario.devices.size(); ++i) {

@@ -37,6 +37,7 @@ struct ScenarioPlan {
     std::vector<FaultRule> faults;
     std::vector<TimedAction> actions;  // each group's toggle_every, then the [[event]] tables
     std::vector<Expectation> expectations;  // [expect] for all devices, then each group's
+    std::optional<ReplayEntry> replay;
 };
 
 // Reads the points of a CSV table named by a profile's `file`; false with why not.

@@ -19,5 +19,7 @@ std::vector<DeviceRange> CheckDevices(const Check& check, const std::vector<Devi
 // line's word. `live`: a fault for the next report of one device.
 void CheckFault(const Check& check, const FaultEntry& fault, const std::vector<DeviceRange>* devices, bool live);
 void CheckEvent(const Check& check, const EventEntry& event, const std::vector<DeviceRange>* devices);
+// [replay], and the expectations that compare with it.
+void CheckReplay(const Check& check, const Scenario& scenario);
 
 }  // namespace mimicbox::sim

@@ -146,6 +146,7 @@ Problems Validate(const Scenario& scenario)
         CheckFault(top.Table("fault[" + std::to_string(i + 1) + "]"), scenario.faults[i], named, false);
     for (std::size_t i = 0; i < scenario.events.size(); ++i)
         CheckEvent(top.Table("event[" + std::to_string(i + 1) + "]"), scenario.events[i], named);
+    CheckReplay(top, scenario);
     return problems;
 }
 

@@ -85,6 +85,8 @@ void CheckExpect(const Check& check, const ExpectEntry& expect)
         check.Fail("connection", "must be \"kept\" or \"closed\"");
     if (check.Range("within", expect.within, 0, kAnyNumber) && expect.within && expect.connection != "closed")
         check.Fail("within", "needs connection = \"closed\"");
+    if (expect.sameCommands)
+        check.Table("same_commands_as_recording").Range("tolerance", expect.sameCommandsTolerance.value_or(0.5), 0, 3600);
     if (!expect.toggles)
         return;
     const Check toggles = check.Table("toggles");

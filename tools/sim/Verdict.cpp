@@ -26,7 +26,9 @@ VerdictResult Result(const std::string& device, std::string name, bool passed, s
 }  // namespace
 
 Verdict::Verdict(const std::vector<DeviceIdentity>& devices, std::vector<Expectation> expectations)
-    : devices_(devices), expectations_(std::move(expectations)), seen_(devices.size())
+    : devices_(devices), expectations_(std::move(expectations)), seen_(devices.size()),
+      keepCommands_(std::any_of(expectations_.begin(), expectations_.end(),
+                                [](const Expectation& expectation) { return expectation.sameCommands.has_value(); }))
 {
 }
 
@@ -52,10 +54,15 @@ void Verdict::OnEvent(const Event& event)
             ++seen.unreadable;
         else if (ParseHeader(event.record, header) && FlipsSwitch(event.identity.nDeviceType, header))
             ++seen.toggles;
+        if (keepCommands_ && seen.firstConnected)
+            seen.commands.push_back({std::chrono::duration<double>(event.time - *seen.firstConnected).count(),
+                                     std::string(event.record)});
         break;
     }
     case EventKind::kConnected:
         seen.connected = true;
+        if (!seen.firstConnected)
+            seen.firstConnected = event.time;
         break;
     case EventKind::kLost:
         if (!seen.lost)
@@ -129,6 +136,15 @@ void Verdict::Judge(const Expectation& expectation, std::size_t device, std::vec
         results.push_back(Result(name, title, seen.toggles >= low && seen.toggles <= high,
                                  std::to_string(seen.toggles) + " received"));
         results.back().settled = seen.toggles > high || (seen.toggles >= low && !expectation.maxToggles);
+    }
+    if (expectation.sameCommands) {
+        static const std::vector<TimedRecord> kNone;
+        const std::vector<TimedRecord>* recorded = &kNone;
+        if (expectation.recording && expectation.recording->count(name))
+            recorded = &expectation.recording->at(name);
+        const auto difference = FirstDifference(*recorded, seen.commands, *expectation.sameCommands);
+        results.push_back(Result(name, "same commands as the recording", !difference,
+                                 difference ? *difference : std::to_string(seen.commands.size()) + " records alike"));
     }
     if (expectation.noUnreadableCommands) {
         results.push_back(Result(name, "no unreadable commands", seen.unreadable == 0,

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "tools/sim/DeviceRange.h"
 #include "tools/sim/Event.h"
+#include "tools/sim/RecordedCommands.h"
 
 namespace mimicbox::sim {
 
@@ -21,6 +23,10 @@ struct Expectation {
     std::optional<uint64_t> minToggles;
     std::optional<uint64_t> maxToggles;
     bool noUnreadableCommands = false;
+    // same_commands_as_recording: its tolerance in seconds, and what the recorded server sent each
+    // device, attached once the capture is read.
+    std::optional<double> sameCommands;
+    std::shared_ptr<const RecordedCommands> recording;
 };
 
 struct VerdictResult {
@@ -52,6 +58,8 @@ private:
         bool lost = false;
         std::optional<Instant> firstFault;
         std::optional<Instant> lostAt;
+        std::optional<Instant> firstConnected;
+        std::vector<TimedRecord> commands;  // kept only for a comparison with a recording
     };
     bool Names(const Expectation& expectation, std::size_t device) const;
     void Judge(const Expectation& expectation, std::size_t device, std::vector<VerdictResult>& results) const;
@@ -59,6 +67,7 @@ private:
     std::vector<DeviceIdentity> devices_;
     std::vector<Expectation> expectations_;
     std::vector<Seen> seen_;
+    bool keepCommands_ = false;
 };
 
 }  // namespace mimicbox::sim

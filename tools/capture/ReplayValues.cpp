@@ -1,0 +1,73 @@
+#include "tools/capture/ReplayValues.h"
+
+#include <charconv>
+#include <climits>
+#include <map>
+#include <set>
+
+#include "tools/sim/Device.h"
+
+namespace mimicbox::capture {
+
+namespace {
+
+std::string NumberText(double value)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
+sim::DeviceGroup GroupOf(const DeviceIdentity& identity, const RecordedDevice& device, const ReplaySettings& settings)
+{
+    sim::DeviceGroup group;
+    group.range = {identity.nDeviceType, identity.nSerial, identity.nSerial};
+    if (identity.nDeviceType == TYPE_THERMO) {
+        group.setup.temperatureText = NumberText(device.values.front().value);
+        group.setup.profile.kind = sim::ProfileKind::kTable;
+        group.setup.profile.points = std::make_shared<const std::vector<sim::TablePoint>>(device.values);
+        group.setup.profile.loop = settings.loop;
+    } else {
+        group.setup.switchState = device.values.front().value != 0 ? 1 : 0;
+    }
+    return group;
+}
+
+}  // namespace
+
+bool PlanValues(const RecordedDevices& recorded, const ReplaySettings& settings, ValuesReplay& replay, std::string& error)
+{
+    auto commands = std::make_shared<sim::RecordedCommands>();
+    std::set<std::pair<int32_t, int32_t>> taken;
+    std::map<int32_t, int64_t> next;  // by model: the first serial free for copies
+    std::vector<DeviceIdentity> played;
+    for (const RecordedDevice& device : recorded.devices) {
+        const DeviceIdentity identity{device.identity.nDeviceType, settings.SerialOf(device.identity.nSerial)};
+        if (!taken.insert({identity.nDeviceType, identity.nSerial}).second) {
+            error = "two recorded devices would play as " + sim::DeviceName(identity) + ": map their serials apart";
+            return false;
+        }
+        played.push_back(identity);
+        next[identity.nDeviceType] = std::max<int64_t>(next[identity.nDeviceType], int64_t{identity.nSerial} + 1);
+    }
+    replay.groups.clear();
+    for (uint64_t copy = 0; copy < settings.copies; ++copy) {
+        for (std::size_t i = 0; i < recorded.devices.size(); ++i) {
+            DeviceIdentity identity = played[i];
+            if (copy > 0) {
+                int64_t& serial = next[identity.nDeviceType];
+                if (serial > INT32_MAX) {
+                    error = "copies = " + std::to_string(settings.copies) + " needs serials beyond 2147483647";
+                    return false;
+                }
+                identity.nSerial = static_cast<int32_t>(serial++);
+            }
+            replay.groups.push_back(GroupOf(identity, recorded.devices[i], settings));
+            (*commands)[sim::DeviceName(identity)] = recorded.devices[i].commands;
+        }
+    }
+    replay.commands = std::move(commands);
+    return true;
+}
+
+}  // namespace mimicbox::capture
