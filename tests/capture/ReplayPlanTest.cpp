@@ -1,0 +1,124 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tools/capture/CaptureReader.h"
+#include "tools/capture/ExactReplay.h"
+#include "tools/capture/ReplayValues.h"
+
+using namespace mimicbox;
+using namespace mimicbox::capture;
+
+namespace {
+
+// A Thermo-Box, a Relay-Box the server toggles once, and a connection that sent only garbage.
+const char* const kCapture = R"({"capture":"mimicbox","version":1}
+{"t":0.1,"conn":3,"event":"connect"}
+{"t":0.2,"conn":3,"event":"data","from":"device","bytes":"noise\u0000"}
+{"t":0.5,"conn":1,"event":"connect"}
+{"t":0.5,"conn":2,"event":"connect"}
+{"t":1.0,"conn":1,"event":"data","from":"device","bytes":"TolvarkControl: 16, 3, 4, 0, 0, 1, 10;1765000000, 20.500000;\u0000"}
+{"t":1.0,"conn":2,"event":"data","from":"device","bytes":"TolvarkControl: 8, 1005, 4, 0, 0, 1, 10;1765000000, 1, 0;\u0000"}
+{"t":1.6,"conn":2,"event":"data","from":"server","bytes":"TolvarkControl: 8, 1005, 4, 0, 0, 1, 11;\u0000"}
+{"t":2.5,"conn":1,"event":"data","from":"device","bytes":"TolvarkControl: 16, 3, 4, 0, 0, 1, 10;1765000001, 21.000000;\u0000"}
+{"t":2.6,"conn":1,"event":"half-close","from":"device"}
+{"t":2.7,"conn":1,"event":"close"}
+{"t":3.0,"conn":9,"event":"connect"}
+)";
+
+Capture Parsed()
+{
+    Capture capture;
+    std::string error;
+    EXPECT_TRUE(ParseCapture(kCapture, "c.jsonl", capture, error)) << error;
+    return capture;
+}
+
+ReplaySettings Settings()
+{
+    ReplaySettings settings;
+    settings.from = 0.5;
+    settings.to = 2.9;
+    settings.speed = 2;
+    settings.copies = 2;
+    settings.serials[1005] = 2005;
+    return settings;
+}
+
+}  // namespace
+
+TEST(ReplayPlanTest, DevicesAreNamedByTheirReportsOnTheReplaysClock)
+{
+    const RecordedDevices recorded = FindDevices(Parsed(), Settings());
+    ASSERT_EQ(recorded.devices.size(), 2u);
+    const RecordedDevice& thermo = recorded.devices[0];
+    EXPECT_EQ(thermo.identity.nSerial, 3);
+    ASSERT_EQ(thermo.values.size(), 2u);
+    EXPECT_DOUBLE_EQ(thermo.values[1].seconds, 1.0);  // (2.5 - 0.5) / 2
+    EXPECT_DOUBLE_EQ(thermo.values[1].value, 21.0);
+    const RecordedDevice& relay = recorded.devices[1];
+    EXPECT_DOUBLE_EQ(relay.values[0].value, 1.0);
+    ASSERT_EQ(relay.commands.size(), 1u);
+    EXPECT_DOUBLE_EQ(relay.commands[0].seconds, 0.55);  // since it connected, at twice the speed
+    EXPECT_EQ(recorded.unnamed, 0u);  // the garbage came before the window
+    EXPECT_DOUBLE_EQ(recorded.length, 1.1);
+}
+
+TEST(ReplayPlanTest, ValuesModePlaysEachDeviceAndItsCopiesUnderNewSerials)
+{
+    ValuesReplay values;
+    std::string error;
+    ASSERT_TRUE(PlanValues(FindDevices(Parsed(), Settings()), Settings(), values, error)) << error;
+    std::vector<std::string> names;
+    for (const sim::DeviceGroup& group : values.groups)
+        names.push_back(sim::DeviceName({group.range.deviceType, group.range.first}));
+    EXPECT_THAT(names, ::testing::ElementsAre("thermo:3", "relay:2005", "thermo:4", "relay:2006"));
+    EXPECT_EQ(values.groups[0].setup.temperatureText, "20.5");
+    EXPECT_EQ(values.groups[0].setup.profile.kind, sim::ProfileKind::kTable);
+    EXPECT_EQ(values.groups[0].setup.profile.points->size(), 2u);
+    EXPECT_EQ(values.groups[1].setup.switchState, 1);
+    EXPECT_EQ(values.commands->at("relay:2006").size(), 1u);
+}
+
+TEST(ReplayPlanTest, SerialsThatWouldClashAreRefused)
+{
+    ReplaySettings settings = Settings();
+    settings.serials = {{3, 1005}, {1005, 1005}};
+    settings.copies = 1;
+    ValuesReplay values;
+    std::string error;
+    // thermo:1005 and relay:1005 differ by model: no clash.
+    EXPECT_TRUE(PlanValues(FindDevices(Parsed(), settings), settings, values, error)) << error;
+    Capture twice = Parsed();
+    twice.events.push_back(twice.events[5]);
+    twice.events.back().conn = 7;
+    twice.events.back().bytes = std::string("TolvarkControl: 16, 5, 4, 0, 0, 1, 10;1765000000, 20.500000;") + '\0';
+    settings.serials = {{5, 3}};
+    EXPECT_FALSE(PlanValues(FindDevices(twice, settings), settings, values, error));
+    EXPECT_EQ(error, "two recorded devices would play as thermo:3: map their serials apart");
+}
+
+TEST(ReplayPlanTest, ExactModeScriptsEveryConnectionOfTheWindowWithItsCopies)
+{
+    ReplaySettings settings = Settings();
+    settings.from = 0;
+    settings.to.reset();
+    settings.speed = 1;
+    ExactReplay replay;
+    std::string error;
+    ASSERT_TRUE(PlanExact(Parsed(), settings, replay, error)) << error;
+    // Two named connections twice, and the unnamed ones (garbage, a bare connect) once.
+    ASSERT_EQ(replay.connections.size(), 6u);
+    EXPECT_EQ(replay.connections[0].device, "");
+    EXPECT_DOUBLE_EQ(replay.connections[0].connectAt, 0.1);
+    const auto thermo = std::find_if(replay.connections.begin(), replay.connections.end(),
+                                     [](const ConnectionScript& script) { return script.device == "thermo:3"; });
+    ASSERT_NE(thermo, replay.connections.end());
+    EXPECT_EQ(thermo->serial, 0);
+    ASSERT_EQ(thermo->steps.size(), 4u);
+    EXPECT_EQ(thermo->steps[2].kind, StepKind::kHalfClose);
+    EXPECT_EQ(thermo->steps[3].kind, StepKind::kClose);
+    const auto copy = std::find_if(replay.connections.begin(), replay.connections.end(),
+                                   [](const ConnectionScript& script) { return script.device == "relay:2006"; });
+    ASSERT_NE(copy, replay.connections.end());
+    EXPECT_EQ(copy->serial, 2006);
+}
