@@ -77,6 +77,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "c.jsonl:2: \"bytes\" must be a string of code points up to U+00FF, one for each byte"},
         BadCapture{"NegativeConnection", kHeader + R"({"t":0,"conn":-1,"event":"connect"})",
                    "c.jsonl:2: an event needs \"conn\", the connection's number"},
-        BadCapture{"NoTime", kHeader + R"({"conn":1,"event":"connect"})", "c.jsonl:2: an event needs \"t\", seconds from the start"},
-        BadCapture{"ArrayLine", kHeader + "[1,2]\n", "c.jsonl:2: an event needs \"t\", seconds from the start"}),
+        BadCapture{"NoTime", kHeader + R"({"conn":1,"event":"connect"})", "c.jsonl:2: an event needs \"t\", seconds from the start, at most 1e9"},
+        BadCapture{"ArrayLine", kHeader + "[1,2]\n", "c.jsonl:2: an event needs \"t\", seconds from the start, at most 1e9"}),
     [](const ::testing::TestParamInfo<BadCapture>& row) { return row.param.name; });

@@ -24,6 +24,13 @@ bool Number(const Json& json, const char* key, double& value)
     return std::isfinite(value);
 }
 
+// Milliseconds of the calendar, where given and sane; a wrong one is no reason to refuse a capture.
+int64_t Millis(const Json& json, const char* key)
+{
+    double value = 0;
+    return Number(json, key, value) && std::fabs(value) < 9e15 ? static_cast<int64_t>(value) : 0;
+}
+
 bool Text(const Json& json, const char* key, std::string& value)
 {
     const auto found = json.find(key);
@@ -47,9 +54,7 @@ bool ParseHeader(const Json& json, CaptureHeader& header, std::string& why)
     }
     Text(json, "source", header.source);
     Text(json, "server", header.server);
-    double wall = 0;
-    if (Number(json, "start_wall", wall))
-        header.startWall = static_cast<int64_t>(wall);
+    header.startWall = Millis(json, "start_wall");
     return true;
 }
 
@@ -68,9 +73,9 @@ bool ParseEvent(const Json& json, CaptureEvent& event, std::string& why)
 {
     std::string kind;
     double conn = -1;
-    double wall = 0;
-    if (!json.is_object() || !Number(json, "t", event.t) || event.t < 0) {
-        why = "an event needs \"t\", seconds from the start";
+    // Up to some thirty years: beyond them, no clock of a replay could hold the time.
+    if (!json.is_object() || !Number(json, "t", event.t) || event.t < 0 || event.t > 1e9) {
+        why = "an event needs \"t\", seconds from the start, at most 1e9";
         return false;
     }
     if (!Number(json, "conn", conn) || conn < 0 || conn != std::floor(conn) || conn > 9e15) {
@@ -82,8 +87,7 @@ bool ParseEvent(const Json& json, CaptureEvent& event, std::string& why)
         why = "unknown event " + (json.contains("event") ? json["event"].dump() : std::string("(none)"));
         return false;
     }
-    if (Number(json, "wall", wall))
-        event.wall = static_cast<int64_t>(wall);
+    event.wall = Millis(json, "wall");
     Text(json, "peer", event.peer);
     Text(json, "reason", event.reason);
     const bool sided = event.kind == CaptureKind::kData || event.kind == CaptureKind::kHalfClose ||

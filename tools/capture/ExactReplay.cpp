@@ -26,7 +26,8 @@ std::vector<std::pair<ConnectionScript, DeviceIdentity>> Scripts(const Capture& 
         auto [found, added] = index.try_emplace(event.conn, scripts.size());
         if (added)
             scripts.push_back({ConnectionScript{{}, 0, t, {}}, DeviceIdentity{0, 0}});
-        auto& [script, identity] = scripts[found->second];
+        ConnectionScript& script = scripts[found->second].first;
+        DeviceIdentity& identity = scripts[found->second].second;
         if (event.kind == CaptureKind::kData && event.from == Side::kDevice) {
             script.steps.push_back({t, StepKind::kSend, event.bytes});
             framers.try_emplace(event.conn, std::size_t{1} << 20)
@@ -63,8 +64,9 @@ bool PlanExact(const Capture& capture, const ReplaySettings& settings, ExactRepl
     const std::size_t perCopy = recorded.devices.size();
     const auto scripts = Scripts(capture, settings);
     for (uint64_t copy = 0; copy < settings.copies; ++copy) {
-        for (const auto& [script, identity] : scripts) {
-            ConnectionScript played = script;
+        for (const auto& entry : scripts) {
+            const DeviceIdentity& identity = entry.second;
+            ConnectionScript played = entry.first;
             const auto device = std::find_if(recorded.devices.begin(), recorded.devices.end(), [&](const RecordedDevice& d) {
                 return d.identity.nDeviceType == identity.nDeviceType && d.identity.nSerial == identity.nSerial;
             });
