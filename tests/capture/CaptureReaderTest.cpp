@@ -78,5 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCapture{"NegativeConnection", kHeader + R"({"t":0,"conn":-1,"event":"connect"})",
                    "c.jsonl:2: an event needs \"conn\", the connection's number"},
         BadCapture{"NoTime", kHeader + R"({"conn":1,"event":"connect"})", "c.jsonl:2: an event needs \"t\", seconds from the start, at most 1e9"},
-        BadCapture{"ArrayLine", kHeader + "[1,2]\n", "c.jsonl:2: an event needs \"t\", seconds from the start, at most 1e9"}),
+        BadCapture{"ArrayLine", kHeader + "[1,2]\n", "c.jsonl:2: an event needs \"t\", seconds from the start, at most 1e9"},
+        BadCapture{"EndlessTime", kHeader + R"({"t":1e300,"conn":1,"event":"connect"})",
+                   "c.jsonl:2: an event needs \"t\", seconds from the start, at most 1e9"}),
     [](const ::testing::TestParamInfo<BadCapture>& row) { return row.param.name; });
