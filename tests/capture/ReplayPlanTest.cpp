@@ -74,7 +74,9 @@ TEST(ReplayPlanTest, ValuesModePlaysEachDeviceAndItsCopiesUnderNewSerials)
     EXPECT_THAT(names, ::testing::ElementsAre("thermo:3", "relay:2005", "thermo:4", "relay:2006"));
     EXPECT_EQ(values.groups[0].setup.temperatureText, "20.5");
     EXPECT_EQ(values.groups[0].setup.profile.kind, sim::ProfileKind::kTable);
-    EXPECT_EQ(values.groups[0].setup.profile.points->size(), 2u);
+    // From the first report on, each value taking over half an interval early: 0.75 - 0.375.
+    ASSERT_EQ(values.groups[0].setup.profile.points->size(), 2u);
+    EXPECT_DOUBLE_EQ(values.groups[0].setup.profile.points->at(1).seconds, 0.375);
     EXPECT_EQ(values.groups[1].setup.switchState, 1);
     EXPECT_EQ(values.commands->at("relay:2006").size(), 1u);
 }

@@ -1,5 +1,6 @@
 #include "tools/capture/ReplayValues.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <map>
@@ -18,6 +19,22 @@ std::string NumberText(double value)
     return std::string(text, result.ptr);
 }
 
+// A profile runs from the device's first report: the recorded values from the first report on, each
+// taking over half a report's interval early, so that a report a little early or late still gets
+// the value recorded for its moment. Values recorded at one moment (a duplicated record) count once.
+std::vector<sim::TablePoint> ProfilePoints(const std::vector<sim::TablePoint>& values)
+{
+    const double first = values.front().seconds;
+    const double half = values.size() > 1 ? (values[1].seconds - first) / 2 : 0;
+    std::vector<sim::TablePoint> points;
+    for (const sim::TablePoint& value : values) {
+        const double at = std::max(0.0, value.seconds - first - half);
+        if (points.empty() || at > points.back().seconds)
+            points.push_back({points.empty() ? 0.0 : at, value.value});
+    }
+    return points;
+}
+
 sim::DeviceGroup GroupOf(const DeviceIdentity& identity, const RecordedDevice& device, const ReplaySettings& settings)
 {
     sim::DeviceGroup group;
@@ -25,7 +42,7 @@ sim::DeviceGroup GroupOf(const DeviceIdentity& identity, const RecordedDevice& d
     if (identity.nDeviceType == TYPE_THERMO) {
         group.setup.temperatureText = NumberText(device.values.front().value);
         group.setup.profile.kind = sim::ProfileKind::kTable;
-        group.setup.profile.points = std::make_shared<const std::vector<sim::TablePoint>>(device.values);
+        group.setup.profile.points = std::make_shared<const std::vector<sim::TablePoint>>(ProfilePoints(device.values));
         group.setup.profile.loop = settings.loop;
     } else {
         group.setup.switchState = device.values.front().value != 0 ? 1 : 0;

@@ -1,6 +1,7 @@
 #include "tools/cli/ExactRun.h"
 
 #include <asio/ip/tcp.hpp>
+#include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
 #include <cstdio>
 
@@ -113,7 +114,8 @@ int RunExactReplay(const CliOptions& options)
     io::StopSignals signals(context, [&] {
         end.cancel();
         rounds.Stop();
-        signals.Cancel();
+        // After the handler, which waits for a second signal once more.
+        asio::post(context, [&] { signals.Cancel(); });
     });
     const Clock::time_point start = Clock::now() + std::chrono::milliseconds(20);
     rounds.Start(start);

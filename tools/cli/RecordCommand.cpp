@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <asio/ip/tcp.hpp>
+#include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
 #include <chrono>
 #include <cstdio>
@@ -108,6 +109,8 @@ int RunRecordCommand(const RecordOptions& options)
     io::StopSignals signals(context, [&] {
         end.cancel();
         proxy.Stop();
+        // After the handler, which waits for a second signal once more.
+        asio::post(context, [&] { signals.Cancel(); });
     });
     if (options.duration > 0) {
         end.expires_after(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(options.duration)));

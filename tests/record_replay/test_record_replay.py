@@ -1,0 +1,156 @@
+"""Recording a plant through the proxy, importing the same traffic from tcpdump, and replaying it."""
+import json
+import shutil
+import signal
+import subprocess
+import time
+
+import pytest
+
+from conftest import CLI, read_capture, run_cli
+
+FAULTS = """
+seed = 7
+[[device]]
+model = "thermo"
+serials = "1-25"
+profile = { kind = "random-walk", sigma = 0.5 }
+[[device]]
+model = "relay"
+serials = "1001-1025"
+[[fault]]
+kind = "split"
+every = 3
+delay = 0.05
+[[fault]]
+kind = "garbage"
+every = 4
+[[fault]]
+kind = "duplicate"
+devices = "relay:1001-1010"
+every = 5
+[[fault]]
+kind = "double-nul"
+devices = "thermo:1-5"
+at = 2.0
+"""
+
+
+def record_plant(tmp_path, sink, proxy_to, seconds=4):
+    scenario = tmp_path / "faults.toml"
+    scenario.write_text(FAULTS)
+    proxy = proxy_to(sink.port)
+    status, output = run_cli("--scenario", scenario, "--port", proxy.port, "--duration", seconds, "--quiet",
+                             "--log-json", tmp_path / "log.jsonl")
+    assert status == 0, output
+    proxy.stop()
+    return proxy.out
+
+
+def test_the_proxy_passes_every_byte_and_the_capture_holds_every_chunk(tmp_path, sink, proxy_to):
+    capture = record_plant(tmp_path, sink, proxy_to)
+    events, streams = read_capture(capture)
+    # The server received exactly what the devices sent the proxy, and they what it sent them.
+    assert streams == sink.streams()
+    assert len(streams) == 50
+    assert sum(1 for device, server in streams if server.startswith(b"TolvarkControl: 8, ")) == 25
+    # Every record the plant logged as sent is in its connection's stream, in order, faults included.
+    sent = {}
+    for line in filter(None, (tmp_path / "log.jsonl").read_text().split("\n")):
+        event = json.loads(line)
+        if event["event"] == "sent":
+            sent.setdefault(event["device"], []).append(event["record"].encode("latin-1"))
+    by_serial = {device.split(b", ")[1]: device for device, _ in streams}
+    for name, records in sent.items():
+        stream = by_serial[name.split(":")[1].encode()]
+        position = 0
+        for record in records:
+            position = stream.index(record, position) + len(record)
+    assert {event["event"] for event in events} >= {"connect", "data", "half-close", "close"}
+
+
+def test_an_exact_replay_gives_the_server_the_same_bytes_again(tmp_path, sink, proxy_to):
+    capture = record_plant(tmp_path, sink, proxy_to, seconds=3)
+    recorded = [device for device, _ in read_capture(capture)[1]]
+    sink.received.clear()
+    sink.sent.clear()
+    scenario = tmp_path / "exact.toml"
+    scenario.write_text(f'[replay]\ncapture = "{capture}"\nmode = "exact"\nspeed = 2\n')
+    status, output = run_cli("--scenario", scenario, "--port", sink.port)
+    assert status == 0, output
+    assert "replayed 50 connections (0 could not connect)" in output
+    assert [device for device, _ in sink.streams()] == recorded
+
+
+def test_a_values_replay_plays_the_recorded_temperatures_and_switches_with_fresh_clocks(
+        tmp_path, sink, proxy_to, mimicbox_server):
+    capture = record_plant(tmp_path, sink, proxy_to, seconds=3.2)
+    events, _ = read_capture(capture)
+    recorded = {}
+    for event in events:
+        for record in event.get("records", []):
+            if event["from"] == "device" and record.get("command") == 10:
+                value = record.get("temperature", record.get("switch"))
+                recorded.setdefault(f'{record["model"]}:{record["serial"]}', []).append(value)
+    status, output = run_cli("--replay", capture, "--port", mimicbox_server.port, "--quiet")
+    assert status == 0, output
+    now = time.time()
+    for name in ("thermo:1", "thermo:25"):
+        seen = [record for record in mimicbox_server.records(name) if record.readable]
+        assert [f"{record.temperature:.6f}" for record in seen] == recorded[name][:len(seen)]
+        assert len(seen) >= 2
+        clock = time.mktime(time.strptime(seen[-1].clock, "%Y-%m-%d %H:%M:%S UTC")) - time.timezone
+        assert abs(clock - now) < 10
+    # A Relay-Box starts from its recorded switch: the sink toggled each one on.
+    assert mimicbox_server.records("relay:1001")[0].switch == recorded["relay:1001"][0]
+
+
+def test_the_verdict_on_the_servers_commands(tmp_path, proxy_to, mimicbox_server):
+    quiet_server = mimicbox_server
+    proxy = proxy_to(quiet_server.port)
+    status, output = run_cli("--device", "relay:1001-1003", "--port", proxy.port, "--duration", 2.2, "--quiet")
+    assert status == 0, output
+    proxy.stop()
+    scenario = tmp_path / "compare.toml"
+    scenario.write_text(f'[replay]\ncapture = "{proxy.out}"\n[expect]\nsame_commands_as_recording = {{ tolerance = 0.5 }}\n')
+    status, output = run_cli("--scenario", scenario, "--port", quiet_server.port, "--quiet")
+    assert status == 0, output
+    assert "expect relay:1001 same commands as the recording: passed (0 records alike)" in output
+    toggling = subprocess.Popen([shutil.which("mimicbox-server") or quiet_server.process.args[-5], "--port", "0",
+                                 "--toggle-every", "0.5", "--quiet"], stdout=subprocess.PIPE, text=True)
+    try:
+        port = int(toggling.stdout.readline().rsplit(":", 1)[1])
+        status, output = run_cli("--scenario", scenario, "--port", port, "--quiet")
+    finally:
+        toggling.terminate()
+        toggling.wait(5)
+    assert status == 3, output
+    assert "expect relay:1001 same commands as the recording: FAILED (record 1, " in output
+    assert "is not in the recording)" in output
+
+
+def test_a_bad_capture_is_refused_before_anything_connects(tmp_path, mimicbox_server):
+    capture = tmp_path / "bad.jsonl"
+    capture.write_text('{"capture":"mimicbox","version":1}\n{"t":2,"conn":1,"event":"connect"}\n'
+                       '{"t":1,"conn":1,"event":"close"}\n')
+    status, output = run_cli("--replay", capture, "--port", mimicbox_server.port)
+    assert status == 2
+    assert f"{capture}:3: time runs backwards: 1 s after 2.000000 s" in output
+    assert mimicbox_server.records() == [] and mimicbox_server.closes() == []
+
+
+@pytest.mark.skipif(shutil.which("tcpdump") is None, reason="needs Debian's tcpdump")
+def test_import_of_a_tcpdump_capture_reproduces_what_the_proxy_recorded(tmp_path, sink, proxy_to):
+    pcap = tmp_path / "lo.pcap"
+    tcpdump = subprocess.Popen(["tcpdump", "-i", "lo", "-U", "-w", str(pcap), f"tcp port {sink.port}"],
+                               stderr=subprocess.PIPE, text=True)
+    # tcpdump says when it listens.
+    assert "listening on lo" in tcpdump.stderr.readline()
+    capture = record_plant(tmp_path, sink, proxy_to, seconds=3)
+    time.sleep(0.5)
+    tcpdump.send_signal(signal.SIGINT)
+    tcpdump.wait(10)
+    status, output = run_cli("import", pcap, "--port", sink.port, "--out", tmp_path / "imported.jsonl")
+    assert status == 0, output
+    assert "imported 50 connections" in output
+    assert read_capture(tmp_path / "imported.jsonl")[1] == read_capture(capture)[1]
