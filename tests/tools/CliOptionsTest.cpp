@@ -126,6 +126,7 @@ TEST(CliOptionsTest, UsageErrorsNameTheirArgument)
         {{"--all", "--control", "127.0.0.1:65536"},
          "bad value '127.0.0.1:65536' for --control (ADDRESS:PORT, an IPv4 address and a port from 0 to 65535)"},
         {{"--all", "--control", "0.0.0.0:8080"}, "serving the control API on 0.0.0.0 needs --control-token"},
+        {{"--replay", "/nonexistent/field.jsonl"}, "/nonexistent/field.jsonl: No such file or directory"},
     };
     for (const Row& row : rows) {
         CliOptions options;

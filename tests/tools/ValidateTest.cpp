@@ -147,3 +147,22 @@ TEST(ScenarioPlanTest, AValidScenarioPlansTheFaultsDefaultsTogglesAndExpectation
     EXPECT_TRUE(plan.expectations[0].noUnreadableCommands);
     EXPECT_EQ(plan.expectations[1].connection, ConnectionExpectation::kKept);
 }
+
+TEST(ValidateTest, AReplayAndTheComparisonWithItAreChecked)
+{
+    Scenario scenario;
+    ReplayEntry& replay = scenario.replay.emplace();
+    replay.mode = "fast";
+    replay.speed = 0;
+    replay.from = 10;
+    replay.to = 5;
+    replay.copies = 0;
+    replay.rewriteClock = true;
+    replay.serials = {{"1005", 2005}, {"x7", 3}, {"9", 0}};
+    EXPECT_THAT(Texts(Validate(scenario)),
+                ::testing::ElementsAre("replay.mode: must be \"values\" or \"exact\"", "replay.speed: must lie from 0.001 to 1000",
+                                       "replay.to: must lie after from", "replay.copies: must lie from 1 to 100000",
+                                       "replay.rewrite_clock: applies to mode = \"exact\": in values mode every clock is now",
+                                       "replay.serials: 'x7' is no serial number: keys are the recorded serials, 1 to 2147483647",
+                                       "replay.serials.9: must lie from 1 to 2147483647"));
+}

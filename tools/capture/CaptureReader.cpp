@@ -147,8 +147,10 @@ bool ParseCapture(std::string_view text, std::string_view name, Capture& capture
 bool ReadCapture(const std::string& path, Capture& capture, std::string& error)
 {
     std::string text;
-    if (!scenario::ReadTextFile(path, text, error, kLargestCapture))
+    if (!scenario::ReadTextFile(path, text, error, kLargestCapture)) {
+        error = path + ": " + error;
         return false;
+    }
     return ParseCapture(text, path, capture, error);
 }
 

@@ -44,8 +44,12 @@ bool PlayValues(const capture::Capture& capture, const capture::ReplaySettings& 
 bool ApplyReplay(const std::string& replay, const std::string& scenario, sim::ScenarioPlan& plan, CliOptions& options,
                  std::string& error)
 {
-    if (replay.empty() && !plan.replay)
-        return true;
+    if (replay.empty() && !plan.replay) {
+        if (!SameCommands(plan.expectations))
+            return true;
+        error = "same_commands_as_recording compares with a recording: give a [replay] table or --replay";
+        return false;
+    }
     const std::string folder = scenario.empty() ? "" : std::filesystem::path(scenario).parent_path().string();
     capture::ReplaySettings settings = capture::SettingsOf(plan.replay.value_or(sim::ReplayEntry{}), folder);
     if (!replay.empty())
