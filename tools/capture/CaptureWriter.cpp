@@ -1,6 +1,7 @@
 #include "tools/capture/CaptureWriter.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <utility>
@@ -13,6 +14,8 @@ namespace {
 
 // Longer than any record a device sends, short enough that garbage cannot grow without end.
 constexpr std::size_t kLongestRecord = 1 << 20;
+constexpr std::size_t kWakeBytes = 1 << 20;
+constexpr std::chrono::milliseconds kLookEvery{20};
 
 }  // namespace
 
@@ -38,12 +41,17 @@ bool CaptureWriter::Open(const std::string& path, const CaptureHeader& header, s
 
 void CaptureWriter::Add(CaptureEvent event)
 {
+    bool wake = false;
     {
         const std::lock_guard lock(mutex_);
         queuedBytes_ += event.bytes.size() + 64;
         queue_.push_back(std::move(event));
+        wake = queuedBytes_ > kWakeBytes;
     }
-    wake_.notify_one();
+    // The writer looks every few milliseconds anyway: waking it for each chunk would cost the
+    // forwarding thread a system call and the machine a switch per chunk.
+    if (wake)
+        wake_.notify_one();
 }
 
 bool CaptureWriter::Congested() const
@@ -62,7 +70,7 @@ void CaptureWriter::Run()
     for (;;) {
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+            wake_.wait_for(lock, kLookEvery, [this] { return closing_ || queuedBytes_ > kWakeBytes; });
             if (queue_.empty() && closing_)
                 return;
             batch.swap(queue_);
@@ -85,6 +93,8 @@ void CaptureWriter::Run()
             lines += EventLine(event, records);
         }
         batch.clear();
+        if (lines.empty())
+            continue;
         if (std::fwrite(lines.data(), 1, lines.size(), file_) != lines.size() || std::fflush(file_) != 0) {
             const std::lock_guard lock(mutex_);
             if (failure_.empty())

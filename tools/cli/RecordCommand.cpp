@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 #include <asio/ip/tcp.hpp>
-#include <asio/post.hpp>
 #include <asio/steady_timer.hpp>
 #include <chrono>
 #include <cstdio>
@@ -92,7 +91,12 @@ int RunRecordCommand(const RecordOptions& options)
     io::RaiseDescriptorLimit(2100, ignored);
     capture::CaptureWriter writer;
     asio::io_context context;
-    io::RecordProxy proxy(context, writer, server);
+    // Forwarded chunks go out as the runner's records do: those of one wake-up in one submission.
+    std::shared_ptr<io::UringSender> sender;
+    std::string line;
+    if (error.empty())
+        io::ChooseSender(context, "auto", sender, line, error);
+    io::RecordProxy proxy(context, writer, server, sender);
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     if (!error.empty() ||
         !writer.Open(options.out, {"record", options.server, std::chrono::duration_cast<std::chrono::milliseconds>(now).count()},
@@ -106,19 +110,22 @@ int RunRecordCommand(const RecordOptions& options)
     std::fflush(stdout);
 
     asio::steady_timer end(context);
+    // The closes get a moment to go out; the sender's wait for completions would keep the loop
+    // running for ever, so the loop is stopped rather than left to run out of work.
+    const auto stop = [&] {
+        proxy.Stop();
+        end.expires_after(std::chrono::milliseconds(200));
+        end.async_wait([&](const asio::error_code&) { context.stop(); });
+    };
     io::StopSignals signals(context, [&] {
         end.cancel();
-        proxy.Stop();
-        // After the handler, which waits for a second signal once more.
-        asio::post(context, [&] { signals.Cancel(); });
+        stop();
     });
     if (options.duration > 0) {
         end.expires_after(std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(options.duration)));
         end.async_wait([&](const asio::error_code& failed) {
-            if (failed)
-                return;
-            proxy.Stop();
-            signals.Cancel();
+            if (!failed)
+                stop();
         });
     }
     context.run();

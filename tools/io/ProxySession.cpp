@@ -1,7 +1,7 @@
 #include "tools/io/ProxySession.h"
 
-#include <asio/connect.hpp>
 #include <asio/write.hpp>
+#include <cerrno>
 
 namespace mimicbox::io {
 
@@ -14,86 +14,140 @@ std::string Address(const asio::ip::tcp::socket& socket)
     return error ? std::string("?") : peer.address().to_string() + ":" + std::to_string(peer.port());
 }
 
+capture::Side Other(capture::Side side)
+{
+    return side == capture::Side::kDevice ? capture::Side::kServer : capture::Side::kDevice;
+}
+
 }  // namespace
 
+void ProxyPump::OnSendDone(int result)
+{
+    if (const auto held = session.lock())
+        held->Sent(held->up_.get() == this ? held->up_ : held->down_, result);
+}
+
 ProxySession::ProxySession(asio::ip::tcp::socket device, asio::ip::tcp::endpoint server, uint64_t conn,
-                           ProxyRecorder& recorder, std::function<void()> onEnd)
-    : device_(std::move(device)), server_(device_.get_executor()), serverAddress_(std::move(server)),
-      waitUp_(device_.get_executor()), waitDown_(device_.get_executor()), conn_(conn), peer_(Address(device_)), recorder_(recorder), onEnd_(std::move(onEnd))
+                           ProxyRecorder& recorder, std::shared_ptr<UringSender> sender, std::function<void()> onEnd)
+    : device_(std::move(device)), server_(device_.get_executor()), serverAddress_(std::move(server)), conn_(conn),
+      peer_(Address(device_)), recorder_(recorder), sender_(std::move(sender)), onEnd_(std::move(onEnd)),
+      up_(std::make_shared<ProxyPump>(device_, server_, capture::Side::kDevice)),
+      down_(std::make_shared<ProxyPump>(server_, device_, capture::Side::kServer))
 {
 }
 
 void ProxySession::Start()
 {
+    up_->session = down_->session = shared_from_this();
     asio::error_code failed;
     device_.set_option(asio::ip::tcp::no_delay(true), failed);
+    device_.non_blocking(true, failed);
     Tell(capture::CaptureKind::kConnect, capture::Side::kDevice);
     server_.async_connect(serverAddress_, [self = shared_from_this()](const asio::error_code& error) {
         if (self->ended_)
             return;
+        asio::error_code ignored;
         if (error) {
             // The device sees what it would have seen from the server: a refused connection, a reset.
             self->Tell(capture::CaptureKind::kConnectFailed, capture::Side::kServer, {}, error.message());
-            asio::error_code ignored;
             self->device_.set_option(asio::socket_base::linger(true, 0), ignored);
             self->Finish();
             return;
         }
-        asio::error_code ignored;
         self->server_.set_option(asio::ip::tcp::no_delay(true), ignored);
-        self->Read(self->up_);
-        self->Read(self->down_);
+        self->server_.non_blocking(true, ignored);
+        self->WaitToRead(self->up_);
+        self->WaitToRead(self->down_);
     });
 }
 
-void ProxySession::Read(Pump& pump)
+// Waits for readiness rather than trying a read at once: after a chunk was passed on, a read would
+// mostly find nothing and cost a system call each time.
+void ProxySession::WaitToRead(const std::shared_ptr<ProxyPump>& pump)
 {
     if (recorder_.Congested()) {
-        pump.wait->expires_after(std::chrono::milliseconds(5));
-        pump.wait->async_wait([self = shared_from_this(), &pump](const asio::error_code& error) {
+        pump->wait.expires_after(std::chrono::milliseconds(5));
+        pump->wait.async_wait([self = shared_from_this(), pump](const asio::error_code& error) {
             if (!error && !self->ended_)
-                self->Read(pump);
+                self->WaitToRead(pump);
         });
         return;
     }
-    pump.from->async_read_some(asio::buffer(pump.buffer),
-                               [self = shared_from_this(), &pump](const asio::error_code& error, std::size_t size) {
-                                   if (self->ended_)
-                                       return;
-                                   if (!error)
-                                       self->Forward(pump, size);
-                                   else if (error == asio::error::eof)
-                                       self->HalfClose(pump);
-                                   else
-                                       self->Reset(pump.side, error.message());
-                               });
+    pump->from.async_wait(asio::ip::tcp::socket::wait_read, [self = shared_from_this(), pump](const asio::error_code& error) {
+        if (self->ended_)
+            return;
+        if (error)
+            self->Reset(pump->side, error.message());
+        else
+            self->Read(pump);
+    });
 }
 
-void ProxySession::Forward(Pump& pump, std::size_t size)
+void ProxySession::Read(const std::shared_ptr<ProxyPump>& pump)
 {
-    Tell(capture::CaptureKind::kData, pump.side, std::string(pump.buffer.data(), size));
-    asio::async_write(*pump.to, asio::buffer(pump.buffer.data(), size),
-                      [self = shared_from_this(), &pump](const asio::error_code& error, std::size_t) {
-                          if (self->ended_)
-                              return;
-                          if (!error) {
-                              self->Read(pump);
-                              return;
-                          }
-                          // The receiving side went away: it reset the connection.
-                          const capture::Side other =
-                              pump.side == capture::Side::kDevice ? capture::Side::kServer : capture::Side::kDevice;
-                          self->Reset(other, error.message());
+    asio::error_code error;
+    const std::size_t size = pump->from.read_some(asio::buffer(pump->buffer), error);
+    if (error == asio::error::would_block || error == asio::error::try_again)
+        WaitToRead(pump);
+    else if (error == asio::error::eof)
+        HalfClose(*pump);
+    else if (error)
+        Reset(pump->side, error.message());
+    else {
+        pump->size = size;
+        pump->sent = 0;
+        Forward(pump);
+    }
+}
+
+void ProxySession::Forward(const std::shared_ptr<ProxyPump>& pump)
+{
+    Tell(capture::CaptureKind::kData, pump->side, std::string(pump->buffer.data(), pump->size));
+    if (sender_) {
+        sender_->Queue(pump);
+        return;
+    }
+    asio::async_write(pump->to, asio::buffer(pump->buffer.data(), pump->size),
+                      [self = shared_from_this(), pump](const asio::error_code& error, std::size_t size) {
+                          self->Sent(pump, error ? -error.value() : static_cast<int>(size));
                       });
 }
 
-void ProxySession::HalfClose(Pump& pump)
+void ProxySession::Sent(const std::shared_ptr<ProxyPump>& pump, int result)
+{
+    if (ended_)
+        return;
+    if (result == -EAGAIN || result == -EINTR) {
+        pump->to.async_wait(asio::ip::tcp::socket::wait_write, [self = shared_from_this(), pump](const asio::error_code& error) {
+            if (!error && !self->ended_)
+                self->sender_->Queue(pump);
+        });
+        return;
+    }
+    if (result < 0) {
+        // The receiving side went away: it reset the connection.
+        Reset(Other(pump->side), std::error_code(-result, std::system_category()).message());
+        return;
+    }
+    pump->sent += static_cast<std::size_t>(result);
+    if (pump->sent < pump->size) {
+        sender_->Queue(pump);
+        return;
+    }
+    // A full buffer may have left more behind, of which no new readiness will tell.
+    if (pump->size == pump->buffer.size())
+        Read(pump);
+    else
+        WaitToRead(pump);
+}
+
+void ProxySession::HalfClose(ProxyPump& pump)
 {
     Tell(capture::CaptureKind::kHalfClose, pump.side);
     asio::error_code ignored;
-    pump.to->shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+    pump.to.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
     pump.done = true;
-    if (up_.done && down_.done) {
+    if (up_->done && down_->done) {
         Tell(capture::CaptureKind::kClose, pump.side);
         Finish();
     }
@@ -123,8 +177,8 @@ void ProxySession::Finish()
 {
     ended_ = true;
     asio::error_code ignored;
-    waitUp_.cancel();
-    waitDown_.cancel();
+    up_->wait.cancel();
+    down_->wait.cancel();
     device_.close(ignored);
     server_.close(ignored);
     if (onEnd_)

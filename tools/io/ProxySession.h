@@ -14,6 +14,7 @@
 #include <string>
 
 #include "tools/capture/Capture.h"
+#include "tools/io/UringSender.h"
 
 namespace mimicbox::io {
 
@@ -26,27 +27,48 @@ public:
     virtual bool Congested() const = 0;
 };
 
+class ProxySession;
+
+// One direction: what was read from one side and is on its way to the other.
+class ProxyPump : public Outbox {
+public:
+    ProxyPump(asio::ip::tcp::socket& source, asio::ip::tcp::socket& sink, capture::Side sender)
+        : from(source), to(sink), side(sender), wait(source.get_executor())
+    {
+    }
+    int Descriptor() override { return to.is_open() ? to.native_handle() : -1; }
+    std::string_view NextSend() override { return {buffer.data() + sent, size - sent}; }
+    void OnSendDone(int result) override;
+
+    // A send may complete after its session ended; it then reports to no one.
+    std::weak_ptr<ProxySession> session;
+    asio::ip::tcp::socket& from;
+    asio::ip::tcp::socket& to;
+    capture::Side side;
+    asio::steady_timer wait;  // for the capture to catch up
+    std::array<char, 8192> buffer{};
+    std::size_t size = 0;
+    std::size_t sent = 0;
+    bool done = false;
+};
+
 class ProxySession : public std::enable_shared_from_this<ProxySession> {
 public:
+    // `sender`: io_uring's batched sends, or none for one send() a chunk.
     ProxySession(asio::ip::tcp::socket device, asio::ip::tcp::endpoint server, uint64_t conn, ProxyRecorder& recorder,
-                 std::function<void()> onEnd);
+                 std::shared_ptr<UringSender> sender, std::function<void()> onEnd);
     void Start();
     // Closes both sides in order (a FIN each way) at the end of a recording.
     void Stop();
 
 private:
-    struct Pump {
-        asio::ip::tcp::socket* from;
-        asio::ip::tcp::socket* to;
-        capture::Side side;
-        asio::steady_timer* wait;  // for the capture to catch up
-        std::array<char, 16384> buffer;
-        bool done = false;
-    };
+    friend class ProxyPump;
 
-    void Read(Pump& pump);
-    void Forward(Pump& pump, std::size_t size);
-    void HalfClose(Pump& pump);
+    void WaitToRead(const std::shared_ptr<ProxyPump>& pump);
+    void Read(const std::shared_ptr<ProxyPump>& pump);
+    void Forward(const std::shared_ptr<ProxyPump>& pump);
+    void Sent(const std::shared_ptr<ProxyPump>& pump, int result);
+    void HalfClose(ProxyPump& pump);
     void Reset(capture::Side side, const std::string& reason);
     void Finish();
     void Tell(capture::CaptureKind kind, capture::Side side, std::string bytes = {}, std::string reason = {});
@@ -54,14 +76,13 @@ private:
     asio::ip::tcp::socket device_;
     asio::ip::tcp::socket server_;
     asio::ip::tcp::endpoint serverAddress_;
-    asio::steady_timer waitUp_;
-    asio::steady_timer waitDown_;
     uint64_t conn_;
     std::string peer_;
     ProxyRecorder& recorder_;
+    std::shared_ptr<UringSender> sender_;
     std::function<void()> onEnd_;
-    Pump up_{&device_, &server_, capture::Side::kDevice, &waitUp_, {}};
-    Pump down_{&server_, &device_, capture::Side::kServer, &waitDown_, {}};
+    std::shared_ptr<ProxyPump> up_;
+    std::shared_ptr<ProxyPump> down_;
     bool ended_ = false;
 };
 

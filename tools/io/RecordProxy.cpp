@@ -4,8 +4,9 @@
 
 namespace mimicbox::io {
 
-RecordProxy::RecordProxy(asio::io_context& context, capture::CaptureWriter& writer, asio::ip::tcp::endpoint server)
-    : writer_(writer), server_(std::move(server)),
+RecordProxy::RecordProxy(asio::io_context& context, capture::CaptureWriter& writer, asio::ip::tcp::endpoint server,
+                         std::shared_ptr<UringSender> sender)
+    : writer_(writer), server_(std::move(server)), sender_(std::move(sender)),
       listener_(
           context, [this](asio::ip::tcp::socket socket) { Accept(std::move(socket)); },
           [](const std::string& message) { std::fprintf(stderr, "mimicbox-cli record: %s\n", message.c_str()); })
@@ -20,7 +21,7 @@ bool RecordProxy::Listen(const std::string& address, unsigned port, std::string&
 void RecordProxy::Accept(asio::ip::tcp::socket socket)
 {
     const uint64_t conn = next_++;
-    auto session = std::make_shared<ProxySession>(std::move(socket), server_, conn, *this,
+    auto session = std::make_shared<ProxySession>(std::move(socket), server_, conn, *this, sender_,
                                                   [this, conn] { sessions_.erase(conn); });
     sessions_[conn] = session;
     session->Start();

@@ -17,7 +17,9 @@ namespace mimicbox::io {
 
 class RecordProxy : public ProxyRecorder {
 public:
-    RecordProxy(asio::io_context& context, capture::CaptureWriter& writer, asio::ip::tcp::endpoint server);
+    // `sender`: io_uring's batched sends, or none for one send() a chunk.
+    RecordProxy(asio::io_context& context, capture::CaptureWriter& writer, asio::ip::tcp::endpoint server,
+                std::shared_ptr<UringSender> sender);
 
     bool Listen(const std::string& address, unsigned port, std::string& error);
     unsigned Port() const { return listener_.Port(); }
@@ -33,6 +35,7 @@ private:
 
     capture::CaptureWriter& writer_;
     asio::ip::tcp::endpoint server_;
+    std::shared_ptr<UringSender> sender_;
     Listener listener_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::map<uint64_t, std::weak_ptr<ProxySession>> sessions_;
