@@ -32,6 +32,7 @@ expected="./usr/bin/mimicbox
 ./usr/share/doc/mimicbox/README.md
 ./usr/share/doc/mimicbox/control-api.md
 ./usr/share/doc/mimicbox/pytest.md
+./usr/share/doc/mimicbox/record-replay.md
 ./usr/share/doc/mimicbox/scenarios.md
 ./usr/share/doc/mimicbox/sharding.md
 ./usr/share/icons/hicolor/128x128/apps/org.mimicbox.Mimicbox.png

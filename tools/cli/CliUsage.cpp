@@ -23,10 +23,13 @@ constexpr const char* kFooter =
     "Relay-Boxes: relay:1 to relay:16 are the dialog's numbers and mean relay:1001 to relay:1016; a range "
     "lies within 1-16 or above it (relay:1-16, relay:17-40, relay:1001-6000).\n\n"
     "mimicbox-cli report LOG.jsonl... -o FILE.html [--scenario FILE] makes the HTML report of --report "
-    "afterwards from the --log-json files of a run, or of every shard of one plant.\n\n";
+    "afterwards from the --log-json files of a run, or of every shard of one plant.\n\n"
+    "mimicbox-cli record --listen ADDRESS:PORT --server HOST:PORT --out CAPTURE.jsonl records real devices "
+    "through a transparent proxy; mimicbox-cli import CAPTURE.pcap --port N --out CAPTURE.jsonl takes the same "
+    "from a tcpdump capture; --replay plays a capture again (record-replay.md).\n\n";
 
 constexpr const char* kExitStatus =
-    "\nThe documentation (scenarios.md, control-api.md, sharding.md) is in /usr/share/doc/mimicbox when "
+    "\nThe documentation (scenarios.md, control-api.md, sharding.md, record-replay.md, pytest.md) is in /usr/share/doc/mimicbox when "
     "installed from the package, and in docs/ of the source.\n"
     "\nExit status: 0 on success; 1 when a device never connected, or its connection failed or was lost "
     "(without --reconnect), and no expectation of the scenario covers its connection; 2 on a usage or scenario "
