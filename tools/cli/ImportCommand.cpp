@@ -30,12 +30,7 @@ bool ParseImportOptions(int argc, const char* const* argv, ImportOptions& option
 {
     CLI::App app(kAbout, "mimicbox-cli import");
     Describe(app, options);
-    for (int i = 0; i < argc; ++i)
-        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
-            options.help = true;
-            return true;
-        }
-    return options::ParseArguments(app, argc, argv, error);
+    return options::ParseSubcommand(app, argc, argv, options.help, error);
 }
 
 std::string ImportUsage()
@@ -43,7 +38,7 @@ std::string ImportUsage()
     ImportOptions options;
     CLI::App app(kAbout, "mimicbox-cli import");
     Describe(app, options);
-    return app.help() + "\nThe capture's format and replaying it: record-replay.md in the documentation.\n";
+    return options::Usage(app) + "\nThe capture's format and replaying it: record-replay.md in the documentation.\n";
 }
 
 int RunImportCommand(const ImportOptions& options)

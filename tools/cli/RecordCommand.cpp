@@ -60,12 +60,7 @@ bool ParseRecordOptions(int argc, const char* const* argv, RecordOptions& option
 {
     CLI::App app(kAbout, "mimicbox-cli record");
     Describe(app, options);
-    for (int i = 0; i < argc; ++i)
-        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
-            options.help = true;
-            return true;
-        }
-    return options::ParseArguments(app, argc, argv, error);
+    return options::ParseSubcommand(app, argc, argv, options.help, error);
 }
 
 std::string RecordUsage()
@@ -73,7 +68,7 @@ std::string RecordUsage()
     RecordOptions options;
     CLI::App app(kAbout, "mimicbox-cli record");
     Describe(app, options);
-    return app.help() + "\nThe capture's format and replaying it: record-replay.md in the documentation.\n";
+    return options::Usage(app) + "\nThe capture's format and replaying it: record-replay.md in the documentation.\n";
 }
 
 int RunRecordCommand(const RecordOptions& options)

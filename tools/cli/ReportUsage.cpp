@@ -24,14 +24,7 @@ bool ParseReportOptions(int argc, const char* const* argv, ReportOptions& option
 {
     CLI::App app("Makes the self-contained HTML report of a run from its --log-json files.\n", "mimicbox-cli report");
     Describe(app, options);
-    // --help needs no log.
-    for (int i = 0; i < argc; ++i) {
-        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
-            options.help = true;
-            return true;
-        }
-    }
-    return options::ParseArguments(app, argc, argv, error);
+    return options::ParseSubcommand(app, argc, argv, options.help, error);
 }
 
 std::string ReportUsage()

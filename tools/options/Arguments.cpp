@@ -63,4 +63,14 @@ bool BadValue(std::string& error, std::string_view value, std::string_view optio
     return false;
 }
 
+bool ParseSubcommand(CLI::App& app, int argc, const char* const* argv, bool& help, std::string& error)
+{
+    for (int i = 0; i < argc; ++i)
+        if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
+            help = true;
+            return true;
+        }
+    return ParseArguments(app, argc, argv, error);
+}
+
 }  // namespace mimicbox::options

@@ -14,6 +14,9 @@ namespace mimicbox::options {
 // Parses the arguments after the program name. False with a message for the common causes in the
 // programs' own words: an option without its value, an unknown option, a stray argument.
 bool ParseArguments(CLI::App& app, int argc, const char* const* argv, std::string& error);
+// The same for a subcommand, whose required arguments --help does without: true with `help` set
+// when --help or -h is among them.
+bool ParseSubcommand(CLI::App& app, int argc, const char* const* argv, bool& help, std::string& error);
 
 // The --help text, wrapped to 80 columns.
 std::string Usage(const CLI::App& app);
