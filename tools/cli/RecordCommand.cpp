@@ -86,11 +86,12 @@ int RunRecordCommand(const RecordOptions& options)
     io::RaiseDescriptorLimit(2100, ignored);
     capture::CaptureWriter writer;
     asio::io_context context;
-    // Forwarded chunks go out as the runner's records do: those of one wake-up in one submission.
+    // Chunks are received and passed on through io_uring where it can be used: those of one wake-up
+    // in one submission.
     std::shared_ptr<io::UringSender> sender;
     std::string line;
     if (error.empty())
-        io::ChooseSender(context, "auto", sender, line, error);
+        io::ChooseSender(context, "auto", sender, line, error, true);
     io::RecordProxy proxy(context, writer, server, sender);
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     if (!error.empty() ||

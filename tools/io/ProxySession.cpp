@@ -23,8 +23,14 @@ capture::Side Other(capture::Side side)
 
 void ProxyPump::OnSendDone(int result)
 {
-    if (const auto held = session.lock())
+    if (const auto held = session)
         held->Sent(held->up_.get() == this ? held->up_ : held->down_, result);
+}
+
+void ProxyPump::OnReceiveDone(int result)
+{
+    if (const auto held = session)
+        held->Received(held->up_.get() == this ? held->up_ : held->down_, result);
 }
 
 ProxySession::ProxySession(asio::ip::tcp::socket device, asio::ip::tcp::endpoint server, uint64_t conn,
@@ -61,8 +67,9 @@ void ProxySession::Start()
     });
 }
 
-// Waits for readiness rather than trying a read at once: after a chunk was passed on, a read would
-// mostly find nothing and cost a system call each time.
+// The ring receives when bytes arrive, in the submission of the turn's sends. Without it, waits for
+// readiness rather than trying a read at once: after a chunk was passed on, a read would mostly find
+// nothing and cost a system call each time.
 void ProxySession::WaitToRead(const std::shared_ptr<ProxyPump>& pump)
 {
     if (recorder_.Congested()) {
@@ -71,6 +78,10 @@ void ProxySession::WaitToRead(const std::shared_ptr<ProxyPump>& pump)
             if (!error && !self->ended_)
                 self->WaitToRead(pump);
         });
+        return;
+    }
+    if (sender_) {
+        sender_->Receive(pump);
         return;
     }
     pump->from.async_wait(asio::ip::tcp::socket::wait_read, [self = shared_from_this(), pump](const asio::error_code& error) {
@@ -95,6 +106,23 @@ void ProxySession::Read(const std::shared_ptr<ProxyPump>& pump)
         Reset(pump->side, error.message());
     else {
         pump->size = size;
+        pump->sent = 0;
+        Forward(pump);
+    }
+}
+
+void ProxySession::Received(const std::shared_ptr<ProxyPump>& pump, int result)
+{
+    if (ended_)
+        return;
+    if (result == -EAGAIN || result == -EINTR)
+        WaitToRead(pump);
+    else if (result == 0)
+        HalfClose(*pump);
+    else if (result < 0)
+        Reset(pump->side, std::error_code(-result, std::system_category()).message());
+    else {
+        pump->size = static_cast<std::size_t>(result);
         pump->sent = 0;
         Forward(pump);
     }
@@ -135,7 +163,7 @@ void ProxySession::Sent(const std::shared_ptr<ProxyPump>& pump, int result)
         return;
     }
     // A full buffer may have left more behind, of which no new readiness will tell.
-    if (pump->size == pump->buffer.size())
+    if (pump->size == pump->buffer.size() && !sender_)
         Read(pump);
     else
         WaitToRead(pump);
@@ -177,8 +205,15 @@ void ProxySession::Finish()
 {
     ended_ = true;
     asio::error_code ignored;
+    // A receive in the ring holds its socket open until it ends.
+    if (sender_) {
+        sender_->Cancel(*up_);
+        sender_->Cancel(*down_);
+    }
     up_->wait.cancel();
     down_->wait.cancel();
+    up_->session.reset();
+    down_->session.reset();
     device_.close(ignored);
     server_.close(ignored);
     if (onEnd_)

@@ -30,7 +30,7 @@ public:
 class ProxySession;
 
 // One direction: what was read from one side and is on its way to the other.
-class ProxyPump : public Outbox {
+class ProxyPump : public Outbox, public Inbox {
 public:
     ProxyPump(asio::ip::tcp::socket& source, asio::ip::tcp::socket& sink, capture::Side sender)
         : from(source), to(sink), side(sender), wait(source.get_executor())
@@ -39,9 +39,13 @@ public:
     int Descriptor() override { return to.is_open() ? to.native_handle() : -1; }
     std::string_view NextSend() override { return {buffer.data() + sent, size - sent}; }
     void OnSendDone(int result) override;
+    int ReceiveDescriptor() override { return from.is_open() ? from.native_handle() : -1; }
+    std::span<char> ReceiveBuffer() override { return buffer; }
+    void OnReceiveDone(int result) override;
 
-    // A send may complete after its session ended; it then reports to no one.
-    std::weak_ptr<ProxySession> session;
+    // The session, held while it lives: a receive or send in the ring is all that holds it then.
+    // It lets go when it ends, and what completes after that reports to no one.
+    std::shared_ptr<ProxySession> session;
     asio::ip::tcp::socket& from;
     asio::ip::tcp::socket& to;
     capture::Side side;
@@ -54,7 +58,7 @@ public:
 
 class ProxySession : public std::enable_shared_from_this<ProxySession> {
 public:
-    // `sender`: io_uring's batched sends, or none for one send() a chunk.
+    // `sender`: io_uring's batched receives and sends, or none for a recv() and a send() a chunk.
     ProxySession(asio::ip::tcp::socket device, asio::ip::tcp::endpoint server, uint64_t conn, ProxyRecorder& recorder,
                  std::shared_ptr<UringSender> sender, std::function<void()> onEnd);
     void Start();
@@ -66,6 +70,7 @@ private:
 
     void WaitToRead(const std::shared_ptr<ProxyPump>& pump);
     void Read(const std::shared_ptr<ProxyPump>& pump);
+    void Received(const std::shared_ptr<ProxyPump>& pump, int result);
     void Forward(const std::shared_ptr<ProxyPump>& pump);
     void Sent(const std::shared_ptr<ProxyPump>& pump, int result);
     void HalfClose(ProxyPump& pump);

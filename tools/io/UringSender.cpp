@@ -21,10 +21,13 @@ constexpr unsigned kCompletionEntries = 32768;
 constexpr uint64_t kCancelTag = 0;
 
 uint64_t TagOf(const Outbox& outbox) { return reinterpret_cast<uintptr_t>(&outbox); }
+// A receive's tag has its low bit set: objects are aligned, so no send's tag has.
+uint64_t TagOf(const Inbox& inbox) { return reinterpret_cast<uintptr_t>(&inbox) | 1u; }
+bool IsReceive(uint64_t tag) { return (tag & 1u) != 0; }
 
 }  // namespace
 
-std::shared_ptr<UringSender> UringSender::Create(asio::io_context& context, std::string& error)
+std::shared_ptr<UringSender> UringSender::Create(asio::io_context& context, std::string& error, bool receives)
 {
     auto ring = std::make_unique<io_uring>();
     io_uring_params params{};
@@ -43,8 +46,11 @@ std::shared_ptr<UringSender> UringSender::Create(asio::io_context& context, std:
     }
     const int wakeup = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     // Only completions that did not happen inside the submission wake the loop: the others are
-    // taken right after it.
-    const int registered = wakeup < 0 ? -errno : io_uring_register_eventfd_async(ring.get(), wakeup);
+    // taken right after it. A receive completes when bytes arrive, which only the plain registration
+    // tells of.
+    const int registered = wakeup < 0 ? -errno
+                           : receives ? io_uring_register_eventfd(ring.get(), wakeup)
+                                      : io_uring_register_eventfd_async(ring.get(), wakeup);
     if (registered < 0) {
         error = std::strerror(-registered);
         if (wakeup >= 0)
@@ -66,24 +72,28 @@ UringSender::~UringSender()
 {
     // The kernel may still read a buffer of a send in flight: stop them all and wait, briefly, for
     // their ends before the buffers can go.
-    for (const auto& [outbox, held] : inFlight_) {
-        io_uring_sqe* sqe = io_uring_get_sqe(ring_.get());
-        if (!sqe) {
-            io_uring_submit(ring_.get());
-            sqe = io_uring_get_sqe(ring_.get());
-        }
-        if (sqe) {
-            io_uring_prep_cancel64(sqe, TagOf(*outbox), 0);
+    std::vector<uint64_t> tags;
+    for (const auto& [outbox, held] : inFlight_)
+        tags.push_back(TagOf(*outbox));
+    for (const auto& [inbox, held] : receiving_)
+        tags.push_back(TagOf(*inbox));
+    for (const uint64_t tag : tags) {
+        if (io_uring_sqe* sqe = NextEntry()) {
+            io_uring_prep_cancel64(sqe, tag, 0);
             io_uring_sqe_set_data64(sqe, kCancelTag);
         }
     }
     io_uring_submit(ring_.get());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (!inFlight_.empty() && std::chrono::steady_clock::now() < deadline) {
+    while ((!inFlight_.empty() || !receiving_.empty()) && std::chrono::steady_clock::now() < deadline) {
         __kernel_timespec wait{0, 10'000'000};
         io_uring_cqe* cqe = nullptr;
         if (io_uring_wait_cqe_timeout(ring_.get(), &cqe, &wait) == 0 && cqe) {
-            inFlight_.erase(reinterpret_cast<const Outbox*>(static_cast<uintptr_t>(cqe->user_data)));
+            const uintptr_t tag = static_cast<uintptr_t>(cqe->user_data);
+            if (IsReceive(tag))
+                receiving_.erase(reinterpret_cast<const Inbox*>(tag & ~uintptr_t{1}));
+            else
+                inFlight_.erase(reinterpret_cast<const Outbox*>(tag));
             io_uring_cqe_seen(ring_.get(), cqe);
         }
     }
@@ -93,6 +103,38 @@ UringSender::~UringSender()
 void UringSender::Queue(std::shared_ptr<Outbox> outbox)
 {
     queued_.push_back(std::move(outbox));
+    PostFlush();
+}
+
+void UringSender::Receive(std::shared_ptr<Inbox> inbox)
+{
+    receivesQueued_.push_back(std::move(inbox));
+    PostFlush();
+}
+
+void UringSender::Cancel(const Inbox& inbox)
+{
+    if (!receiving_.count(&inbox))
+        return;
+    if (io_uring_sqe* sqe = NextEntry()) {
+        io_uring_prep_cancel64(sqe, TagOf(inbox), 0);
+        io_uring_sqe_set_data64(sqe, kCancelTag);
+        Submit();
+    }
+}
+
+io_uring_sqe* UringSender::NextEntry()
+{
+    io_uring_sqe* sqe = io_uring_get_sqe(ring_.get());
+    if (!sqe) {
+        Submit();
+        sqe = io_uring_get_sqe(ring_.get());
+    }
+    return sqe;
+}
+
+void UringSender::PostFlush()
+{
     if (flushPosted_ || held_)
         return;
     flushPosted_ = true;
@@ -119,11 +161,7 @@ void UringSender::Flush()
         const std::string_view bytes = outbox->NextSend();
         if (bytes.empty())
             continue;
-        io_uring_sqe* sqe = io_uring_get_sqe(ring_.get());
-        if (!sqe) {
-            Submit();
-            sqe = io_uring_get_sqe(ring_.get());
-        }
+        io_uring_sqe* sqe = NextEntry();
         if (!sqe) {
             // The ring will not take more now: this one goes in the next turn's submission.
             Queue(std::move(outbox));
@@ -133,7 +171,27 @@ void UringSender::Flush()
         io_uring_sqe_set_data64(sqe, TagOf(*outbox));
         inFlight_.emplace(outbox.get(), std::move(outbox));
     }
+    FlushReceives();
     Submit();
+}
+
+void UringSender::FlushReceives()
+{
+    std::vector<std::shared_ptr<Inbox>> batch;
+    batch.swap(receivesQueued_);
+    for (std::shared_ptr<Inbox>& inbox : batch) {
+        io_uring_sqe* sqe = NextEntry();
+        if (!sqe) {
+            Receive(std::move(inbox));
+            continue;
+        }
+        const std::span<char> buffer = inbox->ReceiveBuffer();
+        io_uring_prep_recv(sqe, inbox->ReceiveDescriptor(), buffer.data(), buffer.size(), 0);
+        // The socket is non-blocking for Asio: wait for bytes in the ring rather than fail at once.
+        sqe->ioprio |= IORING_RECVSEND_POLL_FIRST;
+        io_uring_sqe_set_data64(sqe, TagOf(*inbox));
+        receiving_.emplace(inbox.get(), std::move(inbox));
+    }
 }
 
 void UringSender::Submit()
@@ -152,14 +210,26 @@ void UringSender::Submit()
 void UringSender::Reap()
 {
     std::vector<std::pair<std::shared_ptr<Outbox>, int>> done;
+    std::vector<std::pair<std::shared_ptr<Inbox>, int>> received;
     unsigned head = 0;
     unsigned seen = 0;
     io_uring_cqe* cqe = nullptr;
     io_uring_for_each_cqe(ring_.get(), head, cqe)
     {
         ++seen;
-        const auto found = inFlight_.find(reinterpret_cast<const Outbox*>(static_cast<uintptr_t>(cqe->user_data)));
-        if (cqe->user_data == kCancelTag || found == inFlight_.end())
+        const uintptr_t tag = static_cast<uintptr_t>(cqe->user_data);
+        if (tag == kCancelTag)
+            continue;
+        if (IsReceive(tag)) {
+            const auto found = receiving_.find(reinterpret_cast<const Inbox*>(tag & ~uintptr_t{1}));
+            if (found != receiving_.end()) {
+                received.emplace_back(std::move(found->second), cqe->res);
+                receiving_.erase(found);
+            }
+            continue;
+        }
+        const auto found = inFlight_.find(reinterpret_cast<const Outbox*>(tag));
+        if (found == inFlight_.end())
             continue;
         done.emplace_back(std::move(found->second), cqe->res);
         inFlight_.erase(found);
@@ -168,6 +238,8 @@ void UringSender::Reap()
     // Handed on after the queue has been advanced: a handler may queue its next send at once.
     for (auto& [outbox, result] : done)
         outbox->OnSendDone(result);
+    for (auto& [inbox, result] : received)
+        inbox->OnReceiveDone(result);
 }
 
 void UringSender::WaitForCompletions()
@@ -184,7 +256,7 @@ void UringSender::WaitForCompletions()
 }
 
 bool ChooseSender(asio::io_context& context, const std::string& wanted, std::shared_ptr<UringSender>& sender,
-                  std::string& line, std::string& error)
+                  std::string& line, std::string& error, bool receives)
 {
     sender = nullptr;
     if (wanted == "epoll") {
@@ -192,7 +264,7 @@ bool ChooseSender(asio::io_context& context, const std::string& wanted, std::sha
         return true;
     }
     std::string reason;
-    sender = UringSender::Create(context, reason);
+    sender = UringSender::Create(context, reason, receives);
     if (sender) {
         line = "io: io_uring, the records due in one wake-up sent in one submission";
         return true;

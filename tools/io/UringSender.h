@@ -1,12 +1,14 @@
 // Sends the bytes of many connections in one system call: what the loop's handlers queue in one turn
 // goes out in one io_uring submission when the turn's ready handlers have run, instead of one send()
-// each. Each connection has at most one send in flight, so its bytes stay in order.
+// each. Each connection has at most one send in flight, so its bytes stay in order. The recording
+// proxy receives through it the same way.
 #pragma once
 
 #include <asio/io_context.hpp>
 #include <asio/posix/stream_descriptor.hpp>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -15,6 +17,7 @@
 #include "tools/io/AsioScheduler.h"
 
 struct io_uring;
+struct io_uring_sqe;
 
 namespace mimicbox::io {
 
@@ -30,16 +33,32 @@ public:
     virtual void OnSendDone(int result) = 0;
 };
 
+// A connection whose bytes the ring receives: the recording proxy's, which reads as much as it sends.
+class Inbox {
+public:
+    virtual ~Inbox() = default;
+    virtual int ReceiveDescriptor() = 0;
+    virtual std::span<char> ReceiveBuffer() = 0;
+    // Bytes received, 0 at the end of the stream, or -errno (-ECANCELED once cancelled).
+    virtual void OnReceiveDone(int result) = 0;
+};
+
 class UringSender : public WakeObserver, public std::enable_shared_from_this<UringSender> {
 public:
     // False with the system's reason where io_uring is missing or forbidden.
-    static std::shared_ptr<UringSender> Create(asio::io_context& context, std::string& error);
+    // `receives`: it will receive too, and every completion wakes the loop.
+    static std::shared_ptr<UringSender> Create(asio::io_context& context, std::string& error, bool receives = false);
     ~UringSender();
     UringSender(const UringSender&) = delete;
     UringSender& operator=(const UringSender&) = delete;
 
     // Sends the outbox's next bytes in this turn's submission. Call again only after OnSendDone.
     void Queue(std::shared_ptr<Outbox> outbox);
+    // Receives into the inbox's buffer once bytes arrive, submitted with this turn's sends. Call
+    // again only after OnReceiveDone; Cancel before its descriptor closes, which the receive holds
+    // open until it ends.
+    void Receive(std::shared_ptr<Inbox> inbox);
+    void Cancel(const Inbox& inbox);
     // While the scheduler calls a wake-up's timers their sends wait, and go out together right
     // after, without another turn of the loop.
     void BeforeTimers() override { held_ = true; }
@@ -48,7 +67,10 @@ public:
 private:
     UringSender(asio::io_context& context, std::unique_ptr<io_uring> ring, int wakeup);
 
+    void PostFlush();
     void Flush();
+    void FlushReceives();
+    io_uring_sqe* NextEntry();
     void Submit();
     void Reap();
     void WaitForCompletions();
@@ -58,6 +80,8 @@ private:
     asio::posix::stream_descriptor wakeup_;
     std::vector<std::shared_ptr<Outbox>> queued_;
     std::unordered_map<const Outbox*, std::shared_ptr<Outbox>> inFlight_;
+    std::vector<std::shared_ptr<Inbox>> receivesQueued_;
+    std::unordered_map<const Inbox*, std::shared_ptr<Inbox>> receiving_;
     bool flushPosted_ = false;
     bool held_ = false;
 };
@@ -65,6 +89,6 @@ private:
 // "auto", "uring" or "epoll": the sender to use, or none for one send() per record. With "auto",
 // falls back where io_uring is unavailable; `line` says which path is in use and why.
 bool ChooseSender(asio::io_context& context, const std::string& wanted, std::shared_ptr<UringSender>& sender,
-                  std::string& line, std::string& error);
+                  std::string& line, std::string& error, bool receives = false);
 
 }  // namespace mimicbox::io
