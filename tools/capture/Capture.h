@@ -2,6 +2,7 @@
 // connection. Written as JSON Lines by `record` and `import`, read back for replay.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,6 +10,10 @@
 namespace mimicbox::capture {
 
 constexpr int kVersion = 1;
+
+// Longer than any record a device or server sends, short enough that garbage without a NUL cannot
+// grow without end where records are framed.
+constexpr std::size_t kLongestRecord = std::size_t{1} << 20;
 
 enum class CaptureKind { kConnect, kData, kHalfClose, kClose, kReset, kConnectFailed };
 enum class Side { kDevice, kServer };

@@ -12,14 +12,14 @@ namespace mimicbox::capture {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+using LineJson = nlohmann::ordered_json;
 
-Json RecordJson(std::string_view record)
+LineJson RecordJson(std::string_view record)
 {
     const report::RecordCheck check = report::CheckRecord(record);
     if (!check.readable)
         return {{"unreadable", check.problem}};
-    Json json = {{"model", check.deviceType == TYPE_THERMO ? "thermo" : check.deviceType == TYPE_RELAY ? "relay" : "other"},
+    LineJson json = {{"model", check.deviceType == TYPE_THERMO ? "thermo" : check.deviceType == TYPE_RELAY ? "relay" : "other"},
                  {"serial", check.serial},
                  {"command", check.command}};
     if (check.command == CMD_REPORT) {
@@ -32,7 +32,7 @@ Json RecordJson(std::string_view record)
     return json;
 }
 
-std::string Dump(const Json& json) { return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; }
+std::string Dump(const LineJson& json) { return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; }
 
 }  // namespace
 
@@ -45,13 +45,13 @@ std::string HeaderLine(const CaptureHeader& header)
 std::string EventLine(const CaptureEvent& event, const std::vector<std::string_view>& records)
 {
     // Microseconds are what a capture can tell apart.
-    Json json = {{"t", std::round(event.t * 1e6) / 1e6}, {"wall", event.wall}, {"conn", event.conn},
+    LineJson json = {{"t", std::round(event.t * 1e6) / 1e6}, {"wall", event.wall}, {"conn", event.conn},
                  {"peer", event.peer}, {"event", KindName(event.kind)}};
     if (event.kind == CaptureKind::kData || event.kind == CaptureKind::kHalfClose || event.kind == CaptureKind::kReset)
         json["from"] = SideName(event.from);
     if (event.kind == CaptureKind::kData) {
         json["bytes"] = report::Latin1ToUtf8(event.bytes);
-        Json decoded = Json::array();
+        LineJson decoded = LineJson::array();
         for (const std::string_view record : records)
             decoded.push_back(RecordJson(record));
         json["records"] = std::move(decoded);

@@ -12,8 +12,6 @@ namespace mimicbox::capture {
 
 namespace {
 
-// Longer than any record a device sends, short enough that garbage cannot grow without end.
-constexpr std::size_t kLongestRecord = 1 << 20;
 constexpr std::size_t kWakeBytes = 1 << 20;
 constexpr std::chrono::milliseconds kLookEvery{20};
 

@@ -30,7 +30,7 @@ std::vector<std::pair<ConnectionScript, DeviceIdentity>> Scripts(const Capture& 
         DeviceIdentity& identity = scripts[found->second].second;
         if (event.kind == CaptureKind::kData && event.from == Side::kDevice) {
             script.steps.push_back({t, StepKind::kSend, event.bytes});
-            framers.try_emplace(event.conn, std::size_t{1} << 20)
+            framers.try_emplace(event.conn, kLongestRecord)
                 .first->second.Feed(event.bytes, [&](std::string_view record) {
                     const report::RecordCheck check = report::CheckRecord(record);
                     if (identity.nDeviceType == 0 && check.readable && check.command == CMD_REPORT)

@@ -12,8 +12,6 @@ namespace mimicbox::capture {
 
 namespace {
 
-constexpr std::size_t kLongestRecord = 1 << 20;
-
 // One connection as it is read: its records framed each way, and the device once a report names it.
 struct Connection {
     io::RecordFramer fromDevice{kLongestRecord};

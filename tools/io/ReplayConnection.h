@@ -54,7 +54,7 @@ private:
     asio::ip::tcp::endpoint server_;
     Clock::time_point start_;
     capture::RecordRewriter rewriter_;
-    RecordFramer framer_{std::size_t{1} << 20};
+    RecordFramer framer_{capture::kLongestRecord};
     ReplayTally& tally_;
     std::deque<std::string> queue_;
     std::array<char, 8192> input_{};
