@@ -106,7 +106,8 @@ def test_failing_after_the_server_was_killed(mimicbox_plant, mimicbox_server):
     result.assert_outcomes(failed=3)
     result.stdout.fnmatch_lines(["*the test's own failure*", "*Captured mimicbox-server call*",
                                  "mimicbox-server was killed by signal 9*"])
-    result.stdout.fnmatch_lines(["*a device could not connect*", "*cannot connect: Connection refused*"])
+    # Whether the devices tried before the run was stopped, it is a failure of the test.
+    result.stdout.fnmatch_lines(["*a device could not connect*"])
     result.stdout.fnmatch_lines(["*the device server ended during the test: mimicbox-server was killed by signal 9*"])
 
 
