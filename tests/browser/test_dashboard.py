@@ -73,7 +73,9 @@ def test_the_records_show_their_nul(server, plant, browser):
     run = plant("--port", str(server.port), "--device", "relay:7", "--quiet")
     open_dashboard(browser, run.api)
     click_row(browser, "relay:1007")
-    records = wait_until(lambda: browser.find_element(By.ID, "p-records").text, timeout=3.0, what="the records")
+    # The panel's records appear once its first answer has come; until then there is no such element.
+    records = wait_until(lambda: "".join(e.text for e in browser.find_elements(By.ID, "p-records")), timeout=5.0,
+                         what="the records")
     assert "TolvarkControl: 8, 1007" in records and records.rstrip().endswith("\\0")
 
 
@@ -94,7 +96,10 @@ def test_a_burst_of_events_is_drawn_once_a_frame(server, plant, browser):
     run.wait_for(lambda l: l.startswith("dashboard: "))
     script = browser.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {"source": COUNT_LOG_DRAWS})
     try:
-        browser.get_log("browser")  # what the page of the test before logged as its plant ended
+        # Away from the page of the test before, whose polls fail once its plant has ended, and
+        # without what it logged.
+        browser.get("about:blank")
+        browser.get_log("browser")
         browser.get(run.api + "/")
         kept = "return parseInt(document.getElementById('log-count').textContent) || 0"
         wait_until(lambda: browser.execute_script(kept) >= 2000, timeout=10, what="every connect in the event log")
