@@ -62,19 +62,18 @@ bool PlanExact(const Capture& capture, const ReplaySettings& settings, ExactRepl
     replay.commands = values.commands;
     // values.groups holds each copy's devices in the order of recorded.devices.
     const std::size_t perCopy = recorded.devices.size();
+    std::map<std::pair<int32_t, int32_t>, std::size_t> deviceOf;
+    for (std::size_t i = 0; i < recorded.devices.size(); ++i)
+        deviceOf[{recorded.devices[i].identity.nDeviceType, recorded.devices[i].identity.nSerial}] = i;
     const auto scripts = Scripts(capture, settings);
     for (uint64_t copy = 0; copy < settings.copies; ++copy) {
-        for (const auto& entry : scripts) {
-            const DeviceIdentity& identity = entry.second;
-            ConnectionScript played = entry.first;
-            const auto device = std::find_if(recorded.devices.begin(), recorded.devices.end(), [&](const RecordedDevice& d) {
-                return d.identity.nDeviceType == identity.nDeviceType && d.identity.nSerial == identity.nSerial;
-            });
-            if (device != recorded.devices.end()) {
-                const std::size_t at = copy * perCopy + static_cast<std::size_t>(device - recorded.devices.begin());
-                const DeviceIdentity as{values.groups[at].range.deviceType, values.groups[at].range.first};
-                played.device = sim::DeviceName(as);
-                played.serial = as.nSerial != identity.nSerial ? as.nSerial : 0;
+        for (const auto& [script, identity] : scripts) {
+            ConnectionScript played = script;
+            const auto device = deviceOf.find({identity.nDeviceType, identity.nSerial});
+            if (device != deviceOf.end()) {
+                const sim::DeviceRange& range = values.groups[copy * perCopy + device->second].range;
+                played.device = sim::DeviceName({range.deviceType, range.first});
+                played.serial = range.first != identity.nSerial ? range.first : 0;
             } else if (copy > 0) {
                 continue;  // a connection that no report names cannot play under a new serial
             }
