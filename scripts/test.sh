@@ -19,7 +19,7 @@ stage "the Debian package"
 bash tests/package/check-package.sh build
 
 # The fuzz budget is shared between the targets, each starting from its seed corpus, two at a time.
-fuzzers=(receive scenario control line_command session server_record csv log capture)
+fuzzers=(receive scenario control line_command session server_record csv log capture pcap)
 unit_tests=(rules_tests dialog_tests sim_tests tools_tests capture_tests control_tests)
 
 # Only what runs under the sanitizers is built there: the unit tests and the fuzz targets, no window.
