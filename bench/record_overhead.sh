@@ -4,6 +4,8 @@
 #    1,000 connections send a record every 1.5 s straight to a sink, then through the proxy to it;
 #  - the proxy's CPU and peak RSS beside the runner's own CPU, for mimicbox-cli with 500 Thermo-Boxes
 #    and 500 Relay-Boxes recorded into mimicbox-server for SECONDS_TO_RUN seconds (default 30);
+#  - the same plant through bench/forward_floor.cpp, a forwarder that does nothing but receive and
+#    send through io_uring: the floor under any proxy's CPU, beside the runner feeding it;
 #  - the capture's size per device-hour;
 #  - the runner's lateness replaying that capture's 1,000 devices in values mode.
 # Needs a built tree (bench/common.sh).
@@ -12,6 +14,7 @@ cd "$(dirname "$0")/.."
 source bench/common.sh
 seconds=${SECONDS_TO_RUN:-30}
 c++ -O2 -std=c++20 -o "$work/proxy_latency" bench/proxy_latency.cpp
+c++ -O2 -std=c++20 -o "$work/forward_floor" bench/forward_floor.cpp -luring
 
 echo "== latency, 1,000 connections, a record every 1.5 s each, ${seconds} s"
 direct=$("$work/proxy_latency" 54911 127.0.0.1 54911 1000 "$seconds")
@@ -54,6 +57,26 @@ awk -v pb="$proxy_before" -v pa="$proxy_after" -v cb="$cli_before" -v ca="$cli_a
     -v rss="$proxy_rss" -v bytes="$bytes" -v total="$((seconds + 4))" 'BEGIN {
     printf "proxy CPU %.2f %% of a core, peak RSS %s MB; the runner feeding it %.2f %%\n", (pa - pb) / w * 100, rss, (ca - cb) / w * 100
     printf "capture: %.1f MB for 1,000 devices over %d s: %.2f MB per device-hour\n", bytes / 1e6, total, bytes / 1e6 / 1000 / (total / 3600)
+}'
+
+echo
+echo "== the floor: the same plant through a forwarder that only receives and sends, ${seconds} s"
+"$work/forward_floor" 54916 54914 &
+floor=$!
+pids+=("$floor")
+sleep 0.3
+"$build/mimicbox-cli" --quiet --device thermo:1-500 --device relay:1001-1500 --port 54916 --duration "$((seconds + 4))" \
+    > /dev/null 2>&1 &
+cli=$!
+pids+=("$cli")
+sleep 2
+floor_before=$(cpu_of "$floor"); cli_before=$(cpu_of "$cli")
+sleep "$seconds"
+floor_after=$(cpu_of "$floor"); cli_after=$(cpu_of "$cli")
+wait "$cli" || true
+kill "$floor"; wait "$floor" 2>/dev/null || true
+awk -v fb="$floor_before" -v fa="$floor_after" -v cb="$cli_before" -v ca="$cli_after" -v w="$seconds" 'BEGIN {
+    printf "floor forwarder CPU %.2f %% of a core; the runner feeding it %.2f %%\n", (fa - fb) / w * 100, (ca - cb) / w * 100
 }'
 
 echo

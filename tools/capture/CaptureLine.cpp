@@ -1,64 +1,156 @@
 #include "tools/capture/CaptureLine.h"
 
-#include <cmath>
-#include <nlohmann/json.hpp>
+#include <array>
+#include <charconv>
 
-#include "tools/report/ByteText.h"
-#include "tools/report/RecordDecoder.h"
 #include "core/DeviceModel.h"
 #include "link/Record.h"
+#include "tools/report/RecordDecoder.h"
 
 namespace mimicbox::capture {
 
 namespace {
 
-using LineJson = nlohmann::ordered_json;
-
-LineJson RecordJson(std::string_view record)
+template <typename Number>
+void AppendNumber(std::string& out, Number value)
 {
-    const report::RecordCheck check = report::CheckRecord(record);
-    if (!check.readable)
-        return {{"unreadable", check.problem}};
-    LineJson json = {{"model", check.deviceType == TYPE_THERMO ? "thermo" : check.deviceType == TYPE_RELAY ? "relay" : "other"},
-                 {"serial", check.serial},
-                 {"command", check.command}};
-    if (check.command == CMD_REPORT) {
-        json["clock"] = check.clock;
-        if (check.deviceType == TYPE_THERMO)
-            json["temperature"] = std::string(check.temperature);
-        else
-            json["switch"] = check.switchState ? "on" : "off";
-    }
-    return json;
+    std::array<char, 24> digits;
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+    out.append(digits.data(), end);
 }
 
-std::string Dump(const LineJson& json) { return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n"; }
+// Seconds to the microsecond, which is what a capture can tell apart, without trailing zeros.
+void AppendSeconds(std::string& out, double seconds)
+{
+    std::array<char, 40> digits;
+    char* end = std::to_chars(digits.data(), digits.data() + digits.size(), seconds, std::chars_format::fixed, 6).ptr;
+    while (end[-1] == '0' && end[-2] != '.')
+        --end;
+    out.append(digits.data(), end);
+}
+
+void AppendKey(std::string& out, const char* key)
+{
+    out += ",\"";
+    out += key;
+    out += "\":";
+}
+
+void AppendRecord(std::string& out, std::string_view record)
+{
+    const report::RecordCheck check = report::CheckRecord(record);
+    if (!check.readable) {
+        out += "{\"unreadable\":";
+        AppendJsonString(out, check.problem);
+        out += '}';
+        return;
+    }
+    out += "{\"model\":";
+    out += check.deviceType == TYPE_THERMO ? "\"thermo\"" : check.deviceType == TYPE_RELAY ? "\"relay\"" : "\"other\"";
+    AppendKey(out, "serial");
+    AppendNumber(out, check.serial);
+    AppendKey(out, "command");
+    AppendNumber(out, check.command);
+    if (check.command == CMD_REPORT) {
+        AppendKey(out, "clock");
+        AppendNumber(out, check.clock);
+        if (check.deviceType == TYPE_THERMO) {
+            AppendKey(out, "temperature");
+            AppendJsonString(out, check.temperature);
+        } else {
+            AppendKey(out, "switch");
+            out += check.switchState ? "\"on\"" : "\"off\"";
+        }
+    }
+    out += '}';
+}
 
 }  // namespace
 
+void AppendJsonString(std::string& out, std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80) {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        } else if (byte == '"' || byte == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte >= 0x20) {
+            out += c;
+        } else if (byte == '\n') {
+            out += "\\n";
+        } else if (byte == '\t') {
+            out += "\\t";
+        } else if (byte == '\r') {
+            out += "\\r";
+        } else {
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    }
+    out += '"';
+}
+
 std::string HeaderLine(const CaptureHeader& header)
 {
-    return Dump({{"capture", "mimicbox"}, {"version", kVersion}, {"source", header.source}, {"server", header.server},
-                 {"start_wall", header.startWall}});
+    std::string line = "{\"capture\":\"mimicbox\"";
+    AppendKey(line, "version");
+    AppendNumber(line, kVersion);
+    AppendKey(line, "source");
+    AppendJsonString(line, header.source);
+    AppendKey(line, "server");
+    AppendJsonString(line, header.server);
+    AppendKey(line, "start_wall");
+    AppendNumber(line, header.startWall);
+    line += "}\n";
+    return line;
+}
+
+void AppendEventLine(std::string& out, const CaptureEvent& event, const std::vector<std::string_view>& records)
+{
+    out += "{\"t\":";
+    AppendSeconds(out, event.t);
+    AppendKey(out, "wall");
+    AppendNumber(out, event.wall);
+    AppendKey(out, "conn");
+    AppendNumber(out, event.conn);
+    AppendKey(out, "peer");
+    AppendJsonString(out, event.peer);
+    AppendKey(out, "event");
+    AppendJsonString(out, KindName(event.kind));
+    if (event.kind == CaptureKind::kData || event.kind == CaptureKind::kHalfClose || event.kind == CaptureKind::kReset) {
+        AppendKey(out, "from");
+        AppendJsonString(out, SideName(event.from));
+    }
+    if (event.kind == CaptureKind::kData) {
+        AppendKey(out, "bytes");
+        AppendJsonString(out, event.bytes);
+        AppendKey(out, "records");
+        out += '[';
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (i > 0)
+                out += ',';
+            AppendRecord(out, records[i]);
+        }
+        out += ']';
+    }
+    if (!event.reason.empty()) {
+        AppendKey(out, "reason");
+        AppendJsonString(out, event.reason);
+    }
+    out += "}\n";
 }
 
 std::string EventLine(const CaptureEvent& event, const std::vector<std::string_view>& records)
 {
-    // Microseconds are what a capture can tell apart.
-    LineJson json = {{"t", std::round(event.t * 1e6) / 1e6}, {"wall", event.wall}, {"conn", event.conn},
-                 {"peer", event.peer}, {"event", KindName(event.kind)}};
-    if (event.kind == CaptureKind::kData || event.kind == CaptureKind::kHalfClose || event.kind == CaptureKind::kReset)
-        json["from"] = SideName(event.from);
-    if (event.kind == CaptureKind::kData) {
-        json["bytes"] = report::Latin1ToUtf8(event.bytes);
-        LineJson decoded = LineJson::array();
-        for (const std::string_view record : records)
-            decoded.push_back(RecordJson(record));
-        json["records"] = std::move(decoded);
-    }
-    if (!event.reason.empty())
-        json["reason"] = event.reason;
-    return Dump(json);
+    std::string line;
+    AppendEventLine(line, event, records);
+    return line;
 }
 
 }  // namespace mimicbox::capture

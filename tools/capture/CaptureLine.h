@@ -1,6 +1,7 @@
 // One capture event as its JSON line, and the capture's first line. A data event lists the records
 // its bytes complete, decoded where they can be read, as a reader of the file wants them; replay
-// reads only the bytes.
+// reads only the bytes. Written by hand rather than through a JSON tree: the proxy writes a line for
+// every chunk it forwards, and building a tree for each cost it more than forwarding did.
 #pragma once
 
 #include <string>
@@ -18,6 +19,10 @@ struct CaptureHeader {
 };
 
 std::string HeaderLine(const CaptureHeader& header);
+void AppendEventLine(std::string& out, const CaptureEvent& event, const std::vector<std::string_view>& records);
 std::string EventLine(const CaptureEvent& event, const std::vector<std::string_view>& records);
+
+// `text` as a JSON string, quotes included, each byte taken as the code point of its number (Latin-1).
+void AppendJsonString(std::string& out, std::string_view text);
 
 }  // namespace mimicbox::capture

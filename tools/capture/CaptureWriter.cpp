@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <map>
+#include <unordered_map>
 #include <utility>
 
 #include "tools/io/RecordFramer.h"
@@ -13,7 +13,12 @@ namespace mimicbox::capture {
 namespace {
 
 constexpr std::size_t kWakeBytes = 1 << 20;
-constexpr std::chrono::milliseconds kLookEvery{20};
+// Often enough that a capture on disk trails the wire by a moment only; seldom enough that waking
+// costs nothing beside the forwarding.
+constexpr std::chrono::milliseconds kLookEvery{100};
+
+// One framer per connection and direction.
+uint64_t FramerKey(const CaptureEvent& event, Side side) { return event.conn * 2 + (side == Side::kServer ? 1 : 0); }
 
 }  // namespace
 
@@ -45,6 +50,7 @@ void CaptureWriter::Add(CaptureEvent event)
         queuedBytes_ += event.bytes.size() + 64;
         queue_.push_back(std::move(event));
         wake = queuedBytes_ > kWakeBytes;
+        congested_.store(queuedBytes_ > bound_, std::memory_order_relaxed);
     }
     // The writer looks every few milliseconds anyway: waking it for each chunk would cost the
     // forwarding thread a system call and the machine a switch per chunk.
@@ -52,18 +58,14 @@ void CaptureWriter::Add(CaptureEvent event)
         wake_.notify_one();
 }
 
-bool CaptureWriter::Congested() const
-{
-    const std::lock_guard lock(mutex_);
-    return queuedBytes_ > bound_;
-}
+bool CaptureWriter::Congested() const { return congested_.load(std::memory_order_relaxed); }
 
 void CaptureWriter::Run()
 {
-    std::map<std::pair<uint64_t, Side>, io::RecordFramer> framers;
+    std::unordered_map<uint64_t, io::RecordFramer> framers;
     std::vector<CaptureEvent> batch;
     std::vector<std::string_view> records;
-    std::vector<std::string> owned;  // records that spanned chunks
+    std::string spanning;  // the one record of a chunk that began in an earlier chunk
     std::string lines;
     for (;;) {
         {
@@ -73,22 +75,26 @@ void CaptureWriter::Run()
                 return;
             batch.swap(queue_);
             queuedBytes_ = 0;
+            congested_.store(false, std::memory_order_relaxed);
         }
         lines.clear();
         for (const CaptureEvent& event : batch) {
             records.clear();
-            owned.clear();
             if (event.kind == CaptureKind::kData) {
-                io::RecordFramer& framer = framers.try_emplace({event.conn, event.from}, kLongestRecord).first->second;
-                framer.Feed(event.bytes, [&](std::string_view record) { owned.emplace_back(record); }, [](std::size_t) {});
-                for (const std::string& record : owned)
+                io::RecordFramer& framer = framers.try_emplace(FramerKey(event, event.from), kLongestRecord).first->second;
+                const std::string_view bytes = event.bytes;
+                framer.Feed(bytes, [&](std::string_view record) {
+                    // Records within the chunk are read where they lie; the framer's own is about to go.
+                    if (record.data() < bytes.data() || record.data() >= bytes.data() + bytes.size())
+                        record = spanning.assign(record);
                     records.push_back(record);
+                }, [](std::size_t) {});
             } else if (event.kind == CaptureKind::kClose || event.kind == CaptureKind::kReset ||
                        event.kind == CaptureKind::kConnectFailed) {
-                framers.erase({event.conn, Side::kDevice});
-                framers.erase({event.conn, Side::kServer});
+                framers.erase(FramerKey(event, Side::kDevice));
+                framers.erase(FramerKey(event, Side::kServer));
             }
-            lines += EventLine(event, records);
+            AppendEventLine(lines, event, records);
         }
         batch.clear();
         if (lines.empty())

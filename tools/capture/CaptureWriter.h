@@ -4,6 +4,7 @@
 // catches up, so that memory stays bounded and nothing is dropped.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -40,6 +41,7 @@ private:
     std::condition_variable wake_;
     std::vector<CaptureEvent> queue_;
     std::size_t queuedBytes_ = 0;
+    std::atomic<bool> congested_{false};  // read on every wait to read, without the lock
     bool closing_ = false;
     std::string failure_;
 };

@@ -17,6 +17,8 @@ namespace {
 constexpr unsigned kSubmissionEntries = 1024;
 // Room for a completion of every connection a process can hold, each with one send in flight.
 constexpr unsigned kCompletionEntries = 32768;
+// Submissions in a row before the loop's other handlers get a turn.
+constexpr int kRoundsPerFlush = 4;
 // Completions with this tag answer a cancellation and carry nothing to hand on.
 constexpr uint64_t kCancelTag = 0;
 
@@ -25,15 +27,28 @@ uint64_t TagOf(const Outbox& outbox) { return reinterpret_cast<uintptr_t>(&outbo
 uint64_t TagOf(const Inbox& inbox) { return reinterpret_cast<uintptr_t>(&inbox) | 1u; }
 bool IsReceive(uint64_t tag) { return (tag & 1u) != 0; }
 
+int InitRing(io_uring& ring, io_uring_params& params, bool deferred)
+{
+    params = {};
+    params.flags = IORING_SETUP_CQSIZE;
+    if (deferred)
+        params.flags |= IORING_SETUP_SINGLE_ISSUER | IORING_SETUP_DEFER_TASKRUN;
+    params.cq_entries = kCompletionEntries;
+    return io_uring_queue_init_params(kSubmissionEntries, &ring, &params);
+}
+
 }  // namespace
 
 std::shared_ptr<UringSender> UringSender::Create(asio::io_context& context, std::string& error, bool receives)
 {
     auto ring = std::make_unique<io_uring>();
     io_uring_params params{};
-    params.flags = IORING_SETUP_CQSIZE;
-    params.cq_entries = kCompletionEntries;
-    const int result = io_uring_queue_init_params(kSubmissionEntries, ring.get(), &params);
+    // A receive completes when bytes arrive, from another task's send. Deferred, its completion
+    // waits until this thread asks, in the system call it makes anyway, instead of interrupting it.
+    const bool deferred = receives;
+    int result = InitRing(*ring, params, deferred);
+    if (result == -EINVAL && deferred)
+        result = InitRing(*ring, params, false);  // a kernel older than 6.1
     if (result < 0) {
         error = std::strerror(-result);
         return nullptr;
@@ -59,6 +74,7 @@ std::shared_ptr<UringSender> UringSender::Create(asio::io_context& context, std:
         return nullptr;
     }
     auto sender = std::shared_ptr<UringSender>(new UringSender(context, std::move(ring), wakeup));
+    sender->deferred_ = (params.flags & IORING_SETUP_DEFER_TASKRUN) != 0;
     sender->WaitForCompletions();
     return sender;
 }
@@ -135,7 +151,7 @@ io_uring_sqe* UringSender::NextEntry()
 
 void UringSender::PostFlush()
 {
-    if (flushPosted_ || held_)
+    if (flushPosted_ || held_ || flushing_)
         return;
     flushPosted_ = true;
     // Posted handlers run after those already ready, so every report of this wake-up is queued by then.
@@ -152,9 +168,28 @@ void UringSender::AfterTimers()
         Flush();
 }
 
+bool UringSender::HasQueued() const { return !queued_.empty() || !receivesQueued_.empty(); }
+
 void UringSender::Flush()
 {
     flushPosted_ = false;
+    // What completes within a submission mostly asks for more at once: a send done re-arms its
+    // receive, a receive forwards its bytes. That goes out in another round right away rather than
+    // in another turn of the loop, which would cost a wait for events first; a few rounds, then the
+    // loop's other handlers get their turn.
+    for (int round = 0; round < kRoundsPerFlush && HasQueued(); ++round) {
+        PrepareSends();
+        PrepareReceives();
+        flushing_ = true;
+        Submit();
+        flushing_ = false;
+    }
+    if (HasQueued())
+        PostFlush();
+}
+
+void UringSender::PrepareSends()
+{
     std::vector<std::shared_ptr<Outbox>> batch;
     batch.swap(queued_);
     for (std::shared_ptr<Outbox>& outbox : batch) {
@@ -163,26 +198,24 @@ void UringSender::Flush()
             continue;
         io_uring_sqe* sqe = NextEntry();
         if (!sqe) {
-            // The ring will not take more now: this one goes in the next turn's submission.
-            Queue(std::move(outbox));
+            // The ring will not take more now: this one goes in the next round's submission.
+            queued_.push_back(std::move(outbox));
             continue;
         }
         io_uring_prep_send(sqe, outbox->Descriptor(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
         io_uring_sqe_set_data64(sqe, TagOf(*outbox));
         inFlight_.emplace(outbox.get(), std::move(outbox));
     }
-    FlushReceives();
-    Submit();
 }
 
-void UringSender::FlushReceives()
+void UringSender::PrepareReceives()
 {
     std::vector<std::shared_ptr<Inbox>> batch;
     batch.swap(receivesQueued_);
     for (std::shared_ptr<Inbox>& inbox : batch) {
         io_uring_sqe* sqe = NextEntry();
         if (!sqe) {
-            Receive(std::move(inbox));
+            receivesQueued_.push_back(std::move(inbox));
             continue;
         }
         const std::span<char> buffer = inbox->ReceiveBuffer();
@@ -199,7 +232,7 @@ void UringSender::Submit()
     // A full completion queue refuses more until it has been read; what it refuses stays in the
     // submission queue for the next try.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const int result = io_uring_submit(ring_.get());
+        const int result = deferred_ ? io_uring_submit_and_get_events(ring_.get()) : io_uring_submit(ring_.get());
         if (result >= 0 || (result != -EINTR && result != -EAGAIN && result != -EBUSY))
             break;
         Reap();
@@ -244,13 +277,19 @@ void UringSender::Reap()
 
 void UringSender::WaitForCompletions()
 {
-    wakeup_.async_wait(asio::posix::stream_descriptor::wait_read, [weak = weak_from_this()](const std::error_code& error) {
+    // Read rather than waited for: Asio reads at once when the signal comes, and a read shorter than
+    // the buffer tells it that the next one need not be tried before the next signal, so no wake-up
+    // costs a re-registration with epoll, as a wait for readiness does every time.
+    wakeup_.async_read_some(asio::buffer(signal_), [weak = weak_from_this()](const std::error_code& error, std::size_t) {
         const auto self = weak.lock();
         if (error || !self)
             return;
-        uint64_t count = 0;
-        [[maybe_unused]] const ssize_t read = ::read(self->wakeup_.native_handle(), &count, sizeof count);
+        if (self->deferred_)
+            io_uring_get_events(self->ring_.get());
+        self->flushing_ = true;
         self->Reap();
+        self->flushing_ = false;
+        self->Flush();
         self->WaitForCompletions();
     });
 }

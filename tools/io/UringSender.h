@@ -4,6 +4,7 @@
 // proxy receives through it the same way.
 #pragma once
 
+#include <array>
 #include <asio/io_context.hpp>
 #include <asio/posix/stream_descriptor.hpp>
 #include <cstdint>
@@ -68,8 +69,10 @@ private:
     UringSender(asio::io_context& context, std::unique_ptr<io_uring> ring, int wakeup);
 
     void PostFlush();
+    bool HasQueued() const;
     void Flush();
-    void FlushReceives();
+    void PrepareSends();
+    void PrepareReceives();
     io_uring_sqe* NextEntry();
     void Submit();
     void Reap();
@@ -78,12 +81,15 @@ private:
     asio::io_context& context_;
     std::unique_ptr<io_uring> ring_;
     asio::posix::stream_descriptor wakeup_;
+    std::array<char, 16> signal_{};  // an eventfd's count is 8 bytes
     std::vector<std::shared_ptr<Outbox>> queued_;
     std::unordered_map<const Outbox*, std::shared_ptr<Outbox>> inFlight_;
     std::vector<std::shared_ptr<Inbox>> receivesQueued_;
     std::unordered_map<const Inbox*, std::shared_ptr<Inbox>> receiving_;
     bool flushPosted_ = false;
     bool held_ = false;
+    bool flushing_ = false;  // the flush under way takes what completions queue
+    bool deferred_ = false;  // completions are posted only when asked for
 };
 
 // "auto", "uring" or "epoll": the sender to use, or none for one send() per record. With "auto",
