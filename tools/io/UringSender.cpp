@@ -27,28 +27,15 @@ uint64_t TagOf(const Outbox& outbox) { return reinterpret_cast<uintptr_t>(&outbo
 uint64_t TagOf(const Inbox& inbox) { return reinterpret_cast<uintptr_t>(&inbox) | 1u; }
 bool IsReceive(uint64_t tag) { return (tag & 1u) != 0; }
 
-int InitRing(io_uring& ring, io_uring_params& params, bool deferred)
-{
-    params = {};
-    params.flags = IORING_SETUP_CQSIZE;
-    if (deferred)
-        params.flags |= IORING_SETUP_SINGLE_ISSUER | IORING_SETUP_DEFER_TASKRUN;
-    params.cq_entries = kCompletionEntries;
-    return io_uring_queue_init_params(kSubmissionEntries, &ring, &params);
-}
-
 }  // namespace
 
 std::shared_ptr<UringSender> UringSender::Create(asio::io_context& context, std::string& error, bool receives)
 {
     auto ring = std::make_unique<io_uring>();
     io_uring_params params{};
-    // A receive completes when bytes arrive, from another task's send. Deferred, its completion
-    // waits until this thread asks, in the system call it makes anyway, instead of interrupting it.
-    const bool deferred = receives;
-    int result = InitRing(*ring, params, deferred);
-    if (result == -EINVAL && deferred)
-        result = InitRing(*ring, params, false);  // a kernel older than 6.1
+    params.flags = IORING_SETUP_CQSIZE;
+    params.cq_entries = kCompletionEntries;
+    const int result = io_uring_queue_init_params(kSubmissionEntries, ring.get(), &params);
     if (result < 0) {
         error = std::strerror(-result);
         return nullptr;
@@ -74,7 +61,6 @@ std::shared_ptr<UringSender> UringSender::Create(asio::io_context& context, std:
         return nullptr;
     }
     auto sender = std::shared_ptr<UringSender>(new UringSender(context, std::move(ring), wakeup));
-    sender->deferred_ = (params.flags & IORING_SETUP_DEFER_TASKRUN) != 0;
     sender->WaitForCompletions();
     return sender;
 }
@@ -232,7 +218,7 @@ void UringSender::Submit()
     // A full completion queue refuses more until it has been read; what it refuses stays in the
     // submission queue for the next try.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const int result = deferred_ ? io_uring_submit_and_get_events(ring_.get()) : io_uring_submit(ring_.get());
+        const int result = io_uring_submit(ring_.get());
         if (result >= 0 || (result != -EINTR && result != -EAGAIN && result != -EBUSY))
             break;
         Reap();
@@ -284,8 +270,6 @@ void UringSender::WaitForCompletions()
         const auto self = weak.lock();
         if (error || !self)
             return;
-        if (self->deferred_)
-            io_uring_get_events(self->ring_.get());
         self->flushing_ = true;
         self->Reap();
         self->flushing_ = false;

@@ -89,7 +89,6 @@ private:
     bool flushPosted_ = false;
     bool held_ = false;
     bool flushing_ = false;  // the flush under way takes what completions queue
-    bool deferred_ = false;  // completions are posted only when asked for
 };
 
 // "auto", "uring" or "epoll": the sender to use, or none for one send() per record. With "auto",
