@@ -107,3 +107,19 @@ def test_a_burst_of_events_is_drawn_once_a_frame(server, plant, browser):
         assert console_errors(browser) == []
     finally:
         browser.execute_cdp_cmd("Page.removeScriptToEvaluateOnNewDocument", {"identifier": script["identifier"]})
+
+
+def test_a_large_plants_rows_in_view_stay_live_between_whole_lists(server, plant, browser):
+    run = plant("--port", str(server.port), "--device", "thermo:1-2500", "--quiet")
+    open_dashboard(browser, run.api)
+    reports = lambda: int(browser.execute_script(
+        "const row = %s; return row ? row.children[4].textContent : '0'" % (ROW % "thermo:1")) or 0)
+    wait_until(lambda: reports() > 0, what="a report of thermo:1")
+    before = reports()
+    # Its next reports show by name within a few seconds, long before the whole list comes again.
+    wait_until(lambda: reports() > before + 1, timeout=6.0, what="thermo:1's later reports")
+    asked = browser.execute_script(
+        "return performance.getEntriesByType('resource').map((e) => new URL(e.name).pathname + new URL(e.name).search)")
+    assert sum(1 for path in asked if path == "/devices") == 1
+    assert any(path.startswith("/devices?names=") for path in asked)
+    assert console_errors(browser) == []

@@ -113,6 +113,15 @@ TEST_F(ControllerTest, DevicesShowTheirStateAndLastReport)
     EXPECT_EQ(Json("GET", "/devices/relay:5")["name"], "relay:1005");
 }
 
+TEST_F(ControllerTest, NamedDevicesComeInTheOrderAskedWithoutThoseThatAreNone)
+{
+    const nlohmann::json devices = Json("GET", "/devices?names=relay%3A1005%2Cthermo%3A9,nonsense,relay:1,thermo:3");
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0]["name"], "relay:1005");
+    EXPECT_EQ(devices[1]["name"], "thermo:3");
+    EXPECT_EQ(Json("GET", "/devices?names=").size(), 0u);
+}
+
 TEST_F(ControllerTest, AListIsWrittenLaterFromASnapshotOfTheMomentAsked)
 {
     // The HTTP thread writes the list while the loop runs on, so it must not read the plant then.

@@ -5,11 +5,19 @@
 
 #include "tools/control/EventStream.h"
 #include "tools/control/RequestBodies.h"
+#include "tools/control/http/HttpText.h"
 #include "tools/control/http/RequestParser.h"
 #include "tools/sim/CsvTable.h"
 #include "tools/sim/DeviceRange.h"
 
 namespace mimicbox::control {
+
+namespace {
+
+// A page's visible rows; more is what the whole list is for.
+constexpr std::size_t kMostNamed = 500;
+
+}  // namespace
 
 Controller::Controller(PlantAccess access, std::function<void()> stop, ControllerOptions options)
     : access_(access), plant_(access.plant), stop_(std::move(stop)), options_(std::move(options)),
@@ -68,9 +76,14 @@ Response Controller::One(std::size_t index) const
     return {200, DeviceJson(View(index, access_.scheduler.Now())) + "\n"};
 }
 
-void Controller::List(Reply reply) const
+void Controller::List(const std::string& query, Reply reply) const
 {
     const sim::Instant now = access_.scheduler.Now();
+    std::string names;
+    if (http::QueryValue(query, "names", names)) {
+        reply(DeviceList(Named(names, now), 200));
+        return;
+    }
     std::vector<DeviceView> devices;
     devices.reserve(plant_.HeldCount());
     for (std::size_t i = 0; i < plant_.Size(); ++i) {
@@ -78,6 +91,26 @@ void Controller::List(Reply reply) const
             devices.push_back(View(i, now));
     }
     reply(DeviceList(std::move(devices), 200));
+}
+
+// The rows a page shows, refreshed without the whole list: names that are no device, or no longer
+// one, are left out rather than refused.
+std::vector<DeviceView> Controller::Named(std::string_view names, sim::Instant now) const
+{
+    std::vector<DeviceView> devices;
+    while (!names.empty() && devices.size() < kMostNamed) {
+        const std::size_t comma = names.find(',');
+        const std::string name(names.substr(0, comma));
+        names = comma == std::string_view::npos ? std::string_view() : names.substr(comma + 1);
+        sim::DeviceRange range;
+        std::string reason;
+        if (!sim::ParseDeviceRange(name, range, reason) || range.first != range.last)
+            continue;
+        const std::size_t index = plant_.Find({range.deviceType, range.first});
+        if (index != plant_.Size())
+            devices.push_back(View(index, now));
+    }
+    return devices;
 }
 
 void Controller::Change(const std::string& name, const std::string& what, const std::string& body, Reply reply)

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/control/DeviceView.h"
@@ -69,7 +70,8 @@ private:
     // As of `now`, which a list takes once for all its devices.
     DeviceView View(std::size_t index, sim::Instant now) const;
     Response One(std::size_t index) const;
-    void List(Reply reply) const;
+    void List(const std::string& query, Reply reply) const;
+    std::vector<DeviceView> Named(std::string_view names, sim::Instant now) const;
     void Add(const std::string& body, Reply reply);
     void AddGroups(std::vector<sim::DeviceGroup> groups, std::size_t next, Reply reply);
     bool CheckNew(const std::vector<sim::DeviceRange>& ranges, Reply& reply) const;

@@ -27,8 +27,8 @@ std::vector<Route> Controller::Table()
         return [this, what](const Call& call, Reply reply) { Change(call.name, what, call.request.body, std::move(reply)); };
     };
     return {
-        {"GET", "/devices", "every device's state and last report",
-         [this](const Call&, Reply reply) { List(std::move(reply)); }},
+        {"GET", "/devices", "every device's state and last report; ?names=thermo:1,relay:1001 for those alone",
+         [this](const Call& call, Reply reply) { List(call.request.query, std::move(reply)); }},
         {"POST", "/devices", "add devices: a [[device]] table of the scenario schema, or an array of them",
          [this](const Call& call, Reply reply) { Add(call.request.body, std::move(reply)); }},
         {"GET", "/devices/{name}", "one device's state and last report",

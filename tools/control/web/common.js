@@ -105,6 +105,14 @@ Mimic.DeviceTable = class {
   }
 
   setDevices(devices) { this.devices = devices; this.refresh(); }
+  // The names of the rows drawn now, and fresher values for some of them, in place: the order stays
+  // until the whole list comes again.
+  drawnNames() { return [...this.body.querySelectorAll('.row')].map((row) => row.dataset.name); }
+  updateSome(fresh) {
+    const byName = new Map(fresh.map((d) => [d.name, d]));
+    for (const d of this.devices) if (byName.has(d.name)) Object.assign(d, byName.get(d.name));
+    this.draw();
+  }
   setFilter(filter) { Object.assign(this.filter, filter); this.refresh(); }
 
   sortBy(key) {

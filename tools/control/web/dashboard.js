@@ -3,6 +3,7 @@
 'use strict';
 
 const $ = (id) => document.getElementById(id);
+const kLargePlant = 2000;  // devices
 const state = { series: null, devices: new Map(), panel: null, panelEvents: null, paused: false, log: [], held: [] };
 
 async function api(method, path, body) {
@@ -16,6 +17,16 @@ async function api(method, path, body) {
   let json = null;
   try { json = JSON.parse(text); } catch (e) { json = { error: text }; }
   return { status: response.status, json };
+}
+
+// The first answers, asked for before the charts are built, which takes the browser a while: the
+// first render waits for both.
+const early = new Map();
+function askEarly(...paths) { for (const path of paths) early.set(path, api('GET', path)); }
+function get(path) {
+  const asked = early.get(path);
+  early.delete(path);
+  return asked || api('GET', path);
 }
 
 // The series arrive whole once, then only the seconds after the last one held.
@@ -47,7 +58,7 @@ function markRendered() {
 
 async function pollHistory(charts) {
   const last = state.series && state.series.second.length ? state.series.second[state.series.second.length - 1] : -1;
-  const { status, json } = await api('GET', last < 0 ? '/history' : `/history?from=${last}`);
+  const { status, json } = await get(last < 0 ? '/history' : `/history?from=${last}`);
   if (status !== 200) return;
   const before = state.series ? state.series.second.length : -1;
   appendSeries(json);
@@ -67,7 +78,7 @@ function recentRate(column) {
 }
 
 async function pollRun() {
-  const { status, json } = await api('GET', '/run');
+  const { status, json } = await get('/run');
   if (status !== 200) return;
   const perSecond = recentRate('sent');
   const commands = recentRate('commands');
@@ -80,12 +91,20 @@ async function pollRun() {
 }
 
 async function pollDevices(table) {
-  const { status, json } = await api('GET', '/devices');
+  const { status, json } = await get('/devices');
   if (status !== 200) return;
   state.devices = new Map(json.map((d) => [d.name, d]));
   table.setDevices(json);
   $('device-count').textContent = `${json.length}`;
   markRendered();
+}
+
+async function pollDrawn(table) {
+  const names = table.drawnNames();
+  if (names.length === 0) return;
+  const { status, json } = await api('GET', '/devices?names=' + encodeURIComponent(names.join(',')));
+  if (status !== 200) return;
+  table.updateSome(json);  // the table's devices are those of state.devices
 }
 
 function logLine(event) {
@@ -224,6 +243,7 @@ function wire(table) {
 }
 
 function start() {
+  askEarly('/history', '/devices', '/run');
   const charts = new Mimic.Charts($('charts'));
   const table = new Mimic.DeviceTable($('device-table'), showPanel);
   wire(table);
@@ -233,9 +253,11 @@ function start() {
   every(1000, pollRun);
   every(1000, async () => {
     await pollDevices(table);
-    // A large plant's list is polled less often: it costs the runner and the browser the most.
-    if (state.devices.size > 2000) await new Promise((r) => setTimeout(r, 4000));
+    // A large plant's whole list is polled seldom: it costs the runner and the browser the most.
+    // The rows in view are refreshed in between, by name.
+    if (state.devices.size > kLargePlant) await new Promise((r) => setTimeout(r, 9000));
   });
+  every(2000, async () => { if (state.devices.size > kLargePlant) await pollDrawn(table); });
   every(1000, async () => { if (state.panel) await showPanel(state.panel); });
 }
 
