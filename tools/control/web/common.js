@@ -23,6 +23,10 @@ Mimic.clock = (seconds) => {
   return (h ? h + ':' + String(m).padStart(2, '0') : m) + ':' + String(r).padStart(2, '0');
 };
 
+// An axis's numbers as they are: the chart library's own labels go through Intl.NumberFormat, whose
+// first use costs a page that has just opened a tenth of a second.
+Mimic.tick = (value) => String(Math.round(value * 1000) / 1000);
+
 const kColours = ['#2f6fde', '#c0392b', '#1f8a4c', '#d68910', '#8e44ad', '#16a085', '#7f8c8d', '#e84393', '#0c2461', '#6ab04c', '#b33939', '#218c74', '#ff9f1a'];
 
 // Each chart: a title, and its lines made from the series' columns.
@@ -35,8 +39,17 @@ const kCharts = [
   { id: 'connections', title: 'Disconnects and reconnects per second', lines: (s) => [['disconnects', Mimic.perSecond(s, s.disconnects)], ['reconnects', Mimic.perSecond(s, s.reconnects)]] },
 ];
 
+const kChartOptions = {
+  animation: false, parsing: false, normalized: true, maintainAspectRatio: false,
+  elements: { point: { radius: 0 }, line: { borderWidth: 1.5 } },
+  scales: { x: { type: 'linear', ticks: { callback: Mimic.clock, maxTicksLimit: 8 } }, y: { beginAtZero: true, ticks: { callback: Mimic.tick } } },
+  plugins: { legend: { display: true, labels: { boxWidth: 10 } }, decimation: { enabled: true, algorithm: 'lttb', samples: 600 } },
+};
+
 Mimic.perSecond = (series, column) => column.map((value, i) => value / series.width[i]);
 
+// The charts are made with their first points rather than empty: laying out an empty chart first
+// would cost an opening page a second layout of each.
 Mimic.Charts = class {
   constructor(container) {
     this.charts = kCharts.map((kind) => {
@@ -44,29 +57,24 @@ Mimic.Charts = class {
       box.className = 'chart';
       box.innerHTML = `<b>${kind.title}</b><canvas id="chart-${kind.id}"></canvas>`;
       container.appendChild(box);
-      const chart = new Chart(box.querySelector('canvas'), {
-        type: 'line',
-        data: { datasets: [] },
-        options: {
-          animation: false, parsing: false, normalized: true, maintainAspectRatio: false,
-          elements: { point: { radius: 0 }, line: { borderWidth: 1.5 } },
-          scales: { x: { type: 'linear', ticks: { callback: Mimic.clock, maxTicksLimit: 8 } }, y: { beginAtZero: true } },
-          plugins: { legend: { display: true, labels: { boxWidth: 10 } }, decimation: { enabled: true, algorithm: 'lttb', samples: 600 } },
-        },
-      });
-      return { kind, chart };
+      return { kind, canvas: box.querySelector('canvas'), chart: null };
     });
   }
 
   // The points sit at the middle of their span of seconds.
   update(series) {
     const xs = series.second.map((second, i) => second + series.width[i] / 2);
-    for (const { kind, chart } of this.charts) {
-      chart.data.datasets = kind.lines(series).map(([label, ys], n) => ({
+    for (const shown of this.charts) {
+      const datasets = shown.kind.lines(series).map(([label, ys], n) => ({
         label, borderColor: kColours[n % kColours.length], backgroundColor: kColours[n % kColours.length],
         data: xs.map((x, i) => ({ x, y: ys[i] })),
       }));
-      chart.update('none');
+      if (shown.chart) {
+        shown.chart.data.datasets = datasets;
+        shown.chart.update('none');
+      } else {
+        shown.chart = new Chart(shown.canvas, { type: 'line', data: { datasets }, options: kChartOptions });
+      }
     }
   }
 };
