@@ -1,114 +1,10 @@
 #include "tools/scenario/TomlScenario.h"
 
-#include <algorithm>
-#include <cmath>
-// toml++ 3.3 assumes that a table header's key starts with a key character, which "[=]" breaks: an
-// abort with assertions on, undefined behaviour under Clang's optimiser. As a no-op, the parser goes
-// on to the error it has for that case.
-#include <toml++/impl/preprocessor.h>
-#undef TOML_ASSERT_ASSUME
-#define TOML_ASSERT_ASSUME(expr) static_assert(true)
-#include <toml++/toml.h>
+#include "tools/scenario/TomlTableReader.h"
 
 namespace mimicbox::scenario {
 
 namespace {
-
-// Reads one table's values into the structs, with the types the schema gives them.
-class TableReader {
-public:
-    TableReader(const toml::table& table, std::string path, Locations& locations, sim::Problems& problems)
-        : table_(table), path_(std::move(path)), locations_(locations), problems_(problems)
-    {
-    }
-
-    std::string At(std::string_view key) const { return path_.empty() ? std::string(key) : path_ + "." + std::string(key); }
-
-    void Fail(const toml::node& node, const std::string& path, std::string message)
-    {
-        locations_.Set(path, Position(node.source()));
-        problems_.push_back({path, std::move(message)});
-    }
-
-    void OnlyKeys(const std::vector<std::string>& known)
-    {
-        for (auto&& [key, node] : table_) {
-            if (std::find(known.begin(), known.end(), key.str()) == known.end()) {
-                locations_.Set(At(key.str()), Position(key.source()));
-                problems_.push_back({At(key.str()), "unknown key"});
-            }
-        }
-    }
-
-    // The node of `key`, its position kept; null when absent.
-    const toml::node* Get(std::string_view key)
-    {
-        const toml::node* node = table_.get(key);
-        if (node)
-            locations_.Set(At(key), Position(node->source()));
-        return node;
-    }
-
-    void Number(std::string_view key, std::optional<double>& value)
-    {
-        const toml::node* node = Get(key);
-        if (!node)
-            return;
-        const std::optional<double> number = node->value<double>();
-        if (!node->is_number() || !number || !std::isfinite(*number))
-            Fail(*node, At(key), "must be a number");
-        else
-            value = number;
-    }
-
-    void Whole(std::string_view key, std::optional<int64_t>& value)
-    {
-        const toml::node* node = Get(key);
-        if (node && !node->is_integer())
-            Fail(*node, At(key), "must be a whole number");
-        else if (node)
-            value = node->as_integer()->get();
-    }
-
-    void Text(std::string_view key, std::optional<std::string>& value)
-    {
-        const toml::node* node = Get(key);
-        if (node && !node->is_string())
-            Fail(*node, At(key), "must be a text in quotes");
-        else if (node)
-            value = UnshieldText(node->as_string()->get());
-    }
-
-    void Boolean(std::string_view key, std::optional<bool>& value)
-    {
-        const toml::node* node = Get(key);
-        if (node && !node->is_boolean())
-            Fail(*node, At(key), "must be true or false");
-        else if (node)
-            value = node->as_boolean()->get();
-    }
-
-    // The table of `key`, or null with a problem when it is something else.
-    const toml::table* Table(std::string_view key, const char* example)
-    {
-        const toml::node* node = Get(key);
-        if (node && !node->is_table())
-            Fail(*node, At(key), std::string("must be a table") + example);
-        return node ? node->as_table() : nullptr;
-    }
-
-    TableReader Inner(const toml::table& table, std::string_view key) { return {table, At(key), locations_, problems_}; }
-
-    static TextPosition Position(const toml::source_region& where)
-    {
-        return {static_cast<std::size_t>(where.begin.line), static_cast<std::size_t>(where.begin.column)};
-    }
-
-    const toml::table& table_;
-    std::string path_;
-    Locations& locations_;
-    sim::Problems& problems_;
-};
 
 void ReadRows(TableReader& reader, sim::ProfileEntry& profile)
 {
@@ -134,7 +30,7 @@ void ReadRows(TableReader& reader, sim::ProfileEntry& profile)
             reader.Fail(*rows.get(i), path + "[" + std::to_string(i + 1) + "]", "must be two numbers [SECONDS, VALUE]");
             return;
         }
-        reader.locations_.Set(path + "[" + std::to_string(i + 1) + "]", TableReader::Position(rows.get(i)->source()));
+        reader.Locate(path + "[" + std::to_string(i + 1) + "]", *rows.get(i));
         profile.rows->push_back(std::move(values));
     }
 }
@@ -243,12 +139,12 @@ void ReadTables(TableReader& top, std::string_view key, std::vector<Item>& items
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::string where = std::string(key) + "[" + std::to_string(i + 1) + "]";
         const toml::node& entry = *entries.get(i);
-        top.locations_.Set(where, TableReader::Position(entry.source()));
+        top.Locate(where, entry);
         if (!entry.is_table()) {
             top.Fail(entry, where, "must be a table");
             continue;
         }
-        TableReader reader(*entry.as_table(), where, top.locations_, top.problems_);
+        TableReader reader = top.Entry(*entry.as_table(), where);
         each(reader, items.emplace_back());
     }
 }
