@@ -6,18 +6,13 @@
 #include "core/DeviceModel.h"
 #include "link/Record.h"
 #include "tools/report/RecordDecoder.h"
+#include "tools/report/Text.h"
 
 namespace mimicbox::capture {
 
 namespace {
 
-template <typename Number>
-void AppendNumber(std::string& out, Number value)
-{
-    std::array<char, 24> digits;
-    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-    out.append(digits.data(), end);
-}
+using report::AppendNumber;
 
 // Seconds to the microsecond, which is what a capture can tell apart, without trailing zeros.
 void AppendSeconds(std::string& out, double seconds)

@@ -1,23 +1,16 @@
 #include "tools/capture/ReplayValues.h"
 
 #include <algorithm>
-#include <charconv>
 #include <climits>
 #include <map>
 #include <set>
 
+#include "tools/report/Text.h"
 #include "tools/sim/Device.h"
 
 namespace mimicbox::capture {
 
 namespace {
-
-std::string NumberText(double value)
-{
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
-}
 
 // A profile runs from the device's first report: the recorded values from the first report on, each
 // taking over half a report's interval early, so that a report a little early or late still gets
@@ -40,7 +33,7 @@ sim::DeviceGroup GroupOf(const DeviceIdentity& identity, const RecordedDevice& d
     sim::DeviceGroup group;
     group.range = {identity.nDeviceType, identity.nSerial, identity.nSerial};
     if (identity.nDeviceType == TYPE_THERMO) {
-        group.setup.temperatureText = NumberText(device.values.front().value);
+        group.setup.temperatureText = report::FormatNumber(device.values.front().value);
         group.setup.profile.kind = sim::ProfileKind::kTable;
         group.setup.profile.points = std::make_shared<const std::vector<sim::TablePoint>>(ProfilePoints(device.values));
         group.setup.profile.loop = settings.loop;

@@ -1,10 +1,10 @@
 #include "tools/control/DeviceView.h"
 
-#include <charconv>
 #include <cmath>
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "tools/report/Text.h"
 #include "tools/sim/Device.h"
 
 namespace mimicbox::control {
@@ -12,13 +12,7 @@ namespace mimicbox::control {
 namespace {
 
 // Numbers in their shortest form that reads back the same: a temperature of 21.37 is "21.37".
-template <typename Number>
-void AppendNumber(std::string& out, Number value)
-{
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    out.append(text, result.ptr);
-}
+using report::AppendNumber;
 
 double Rounded(double value) { return std::round(value * 1000.0) / 1000.0; }
 

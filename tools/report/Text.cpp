@@ -1,7 +1,5 @@
 #include "tools/report/Text.h"
 
-#include <array>
-#include <charconv>
 #include <cstdio>
 #include <ctime>
 
@@ -57,9 +55,9 @@ std::string FormatMs(double milliseconds)
 
 std::string FormatNumber(double value)
 {
-    std::array<char, 32> text{};
-    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
-    return std::string(text.data(), result.ptr);
+    std::string text;
+    AppendNumber(text, value);
+    return text;
 }
 
 std::string Count(uint64_t count, std::string_view noun)

@@ -1,6 +1,8 @@
 // Text for a terminal: records with their unprintable bytes escaped, and times.
 #pragma once
 
+#include <array>
+#include <charconv>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,6 +23,13 @@ std::string FormatMs(double milliseconds);
 
 // The shortest text that reads back as the number: "1.2", "0.01", "3".
 std::string FormatNumber(double value);
+// The same added to `out`, for any kind of number, where JSON is written by hand.
+template <typename Number>
+void AppendNumber(std::string& out, Number value)
+{
+    std::array<char, 32> text;
+    out.append(text.data(), std::to_chars(text.data(), text.data() + text.size(), value).ptr);
+}
 
 // "1 device", "3 devices": a count with its noun in the right number.
 std::string Count(uint64_t count, std::string_view noun);
