@@ -94,21 +94,12 @@ void ProxySession::WaitToRead(const std::shared_ptr<ProxyPump>& pump)
     });
 }
 
+// A read at once, told as the ring tells of a receive.
 void ProxySession::Read(const std::shared_ptr<ProxyPump>& pump)
 {
     asio::error_code error;
     const std::size_t size = pump->from.read_some(asio::buffer(pump->buffer), error);
-    if (error == asio::error::would_block || error == asio::error::try_again)
-        WaitToRead(pump);
-    else if (error == asio::error::eof)
-        HalfClose(*pump);
-    else if (error)
-        Reset(pump->side, error.message());
-    else {
-        pump->size = size;
-        pump->sent = 0;
-        Forward(pump);
-    }
+    Received(pump, error == asio::error::eof ? 0 : error ? -error.value() : static_cast<int>(size));
 }
 
 void ProxySession::Received(const std::shared_ptr<ProxyPump>& pump, int result)
