@@ -14,6 +14,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "tools/io/ChooseSender.h"
+
 using namespace mimicbox;
 using namespace std::chrono_literals;
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "tools/capture/CaptureWriter.h"
+#include "tools/io/ChooseSender.h"
 #include "tools/io/DescriptorLimit.h"
 #include "tools/io/RecordProxy.h"
 #include "tools/io/StopSignals.h"

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "tools/control/LineCommands.h"
+#include "tools/io/ChooseSender.h"
 #include "tools/io/DescriptorLimit.h"
 #include "tools/report/HtmlReport.h"
 #include "tools/report/JUnit.h"

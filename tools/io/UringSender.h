@@ -91,9 +91,4 @@ private:
     bool flushing_ = false;  // the flush under way takes what completions queue
 };
 
-// "auto", "uring" or "epoll": the sender to use, or none for one send() per record. With "auto",
-// falls back where io_uring is unavailable; `line` says which path is in use and why.
-bool ChooseSender(asio::io_context& context, const std::string& wanted, std::shared_ptr<UringSender>& sender,
-                  std::string& line, std::string& error, bool receives = false);
-
 }  // namespace mimicbox::io
