@@ -33,51 +33,48 @@ awk -v d="$direct" -v p="$proxied" 'BEGIN {
     }
 }'
 
+# Feeds the forwarder $1 (a pid, listening on port $2) with mimicbox-cli's 1,000 devices for the
+# window; prints "NAME CPU %, ... the runner feeding it CPU %" with $3 as NAME, and the forwarder's
+# peak RSS after it when $4 is "rss".
+feed() {
+    local forwarder=$1 port=$2 name=$3
+    "$build/mimicbox-cli" --quiet --device thermo:1-500 --device relay:1001-1500 --port "$port" \
+        --duration "$((seconds + 4))" > /dev/null 2>&1 &
+    local cli=$!
+    pids+=("$cli")
+    sleep 2
+    local forwarder_before cli_before forwarder_after cli_after rss=""
+    forwarder_before=$(cpu_of "$forwarder"); cli_before=$(cpu_of "$cli")
+    sleep "$seconds"
+    forwarder_after=$(cpu_of "$forwarder"); cli_after=$(cpu_of "$cli")
+    [ "${4:-}" = rss ] && rss=", peak RSS $(rss_of "$forwarder") MB"
+    wait "$cli" || true
+    kill "$forwarder"; wait "$forwarder" 2>/dev/null || true
+    awk -v fb="$forwarder_before" -v fa="$forwarder_after" -v cb="$cli_before" -v ca="$cli_after" -v w="$seconds" \
+        -v name="$name" -v rss="$rss" 'BEGIN {
+        printf "%s CPU %.2f %% of a core%s; the runner feeding it %.2f %%\n", name, (fa - fb) / w * 100, rss, (ca - cb) / w * 100
+    }'
+}
+
 echo
 echo "== cost: mimicbox-cli, 1,000 devices, recorded into mimicbox-server for ${seconds} s"
 "$build/mimicbox-server" --quiet --port 54914 < /dev/null > /dev/null 2>&1 &
 pids+=($!)
 "$build/mimicbox-cli" record --listen 127.0.0.1:54915 --server 127.0.0.1:54914 --out "$work/plant.jsonl" > /dev/null &
-proxy=$!
-pids+=("$proxy")
+pids+=($!)
 sleep 0.3
-"$build/mimicbox-cli" --quiet --device thermo:1-500 --device relay:1001-1500 --port 54915 --duration "$((seconds + 4))" \
-    > "$work/cli.txt" 2>&1 &
-cli=$!
-pids+=("$cli")
-sleep 2
-proxy_before=$(cpu_of "$proxy"); cli_before=$(cpu_of "$cli")
-sleep "$seconds"
-proxy_after=$(cpu_of "$proxy"); cli_after=$(cpu_of "$cli")
-proxy_rss=$(rss_of "$proxy")
-wait "$cli" || true
-kill "$proxy"; wait "$proxy" || true
+feed "${pids[-1]}" 54915 proxy rss
 bytes=$(stat -c %s "$work/plant.jsonl")
-awk -v pb="$proxy_before" -v pa="$proxy_after" -v cb="$cli_before" -v ca="$cli_after" -v w="$seconds" \
-    -v rss="$proxy_rss" -v bytes="$bytes" -v total="$((seconds + 4))" 'BEGIN {
-    printf "proxy CPU %.2f %% of a core, peak RSS %s MB; the runner feeding it %.2f %%\n", (pa - pb) / w * 100, rss, (ca - cb) / w * 100
+awk -v bytes="$bytes" -v total="$((seconds + 4))" 'BEGIN {
     printf "capture: %.1f MB for 1,000 devices over %d s: %.2f MB per device-hour\n", bytes / 1e6, total, bytes / 1e6 / 1000 / (total / 3600)
 }'
 
 echo
 echo "== the floor: the same plant through a forwarder that only receives and sends, ${seconds} s"
 "$work/forward_floor" 54916 54914 &
-floor=$!
-pids+=("$floor")
+pids+=($!)
 sleep 0.3
-"$build/mimicbox-cli" --quiet --device thermo:1-500 --device relay:1001-1500 --port 54916 --duration "$((seconds + 4))" \
-    > /dev/null 2>&1 &
-cli=$!
-pids+=("$cli")
-sleep 2
-floor_before=$(cpu_of "$floor"); cli_before=$(cpu_of "$cli")
-sleep "$seconds"
-floor_after=$(cpu_of "$floor"); cli_after=$(cpu_of "$cli")
-wait "$cli" || true
-kill "$floor"; wait "$floor" 2>/dev/null || true
-awk -v fb="$floor_before" -v fa="$floor_after" -v cb="$cli_before" -v ca="$cli_after" -v w="$seconds" 'BEGIN {
-    printf "floor forwarder CPU %.2f %% of a core; the runner feeding it %.2f %%\n", (fa - fb) / w * 100, (ca - cb) / w * 100
-}'
+feed "${pids[-1]}" 54916 "floor forwarder"
 
 echo
 echo "== a values replay of those 1,000 devices"
