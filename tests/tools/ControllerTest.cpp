@@ -120,6 +120,11 @@ TEST_F(ControllerTest, NamedDevicesComeInTheOrderAskedWithoutThoseThatAreNone)
     EXPECT_EQ(devices[0]["name"], "relay:1005");
     EXPECT_EQ(devices[1]["name"], "thermo:3");
     EXPECT_EQ(Json("GET", "/devices?names=").size(), 0u);
+    // However long the list a client sends, the answer stays a page's worth.
+    std::string many = "/devices?names=thermo:3";
+    for (int i = 0; i < 2000; ++i)
+        many += ",thermo:3";
+    EXPECT_EQ(Json("GET", many).size(), 500u);
 }
 
 TEST_F(ControllerTest, AListIsWrittenLaterFromASnapshotOfTheMomentAsked)
