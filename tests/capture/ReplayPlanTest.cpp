@@ -116,11 +116,56 @@ TEST(ReplayPlanTest, ExactModeScriptsEveryConnectionOfTheWindowWithItsCopies)
                                      [](const ConnectionScript& script) { return script.device == "thermo:3"; });
     ASSERT_NE(thermo, replay.connections.end());
     EXPECT_EQ(thermo->serial, 0);
-    ASSERT_EQ(thermo->steps.size(), 4u);
-    EXPECT_EQ(thermo->steps[2].kind, StepKind::kHalfClose);
-    EXPECT_EQ(thermo->steps[3].kind, StepKind::kClose);
+    ASSERT_EQ(thermo->steps->size(), 4u);
+    EXPECT_EQ((*thermo->steps)[2].kind, StepKind::kHalfClose);
+    EXPECT_EQ((*thermo->steps)[3].kind, StepKind::kClose);
     const auto copy = std::find_if(replay.connections.begin(), replay.connections.end(),
                                    [](const ConnectionScript& script) { return script.device == "relay:2006"; });
     ASSERT_NE(copy, replay.connections.end());
     EXPECT_EQ(copy->serial, 2006);
+}
+
+TEST(ReplayPlanTest, ResetsFromEitherSideArePlayedAsResetsAndClosesAsCloses)
+{
+    const char* const capture = R"({"capture":"mimicbox","version":1}
+{"t":0,"conn":1,"event":"connect"}
+{"t":0,"conn":2,"event":"connect"}
+{"t":0,"conn":3,"event":"connect"}
+{"t":0,"conn":4,"event":"connect"}
+{"t":1,"conn":1,"event":"reset","from":"device"}
+{"t":1,"conn":2,"event":"reset","from":"server"}
+{"t":1,"conn":3,"event":"close"}
+{"t":1,"conn":4,"event":"half-close","from":"server"}
+)";
+    Capture parsed;
+    std::string error;
+    ASSERT_TRUE(ParseCapture(capture, "c.jsonl", parsed, error)) << error;
+    ExactReplay replay;
+    ASSERT_TRUE(PlanExact(parsed, ReplaySettings{}, replay, error)) << error;
+    std::vector<std::vector<StepKind>> kinds;
+    for (const ConnectionScript& script : replay.connections) {
+        kinds.emplace_back();
+        for (const ScriptStep& step : *script.steps)
+            kinds.back().push_back(step.kind);
+    }
+    // The server's half-close is its own: the device's side stays open.
+    EXPECT_THAT(kinds, ::testing::ElementsAre(::testing::ElementsAre(StepKind::kReset),
+                                              ::testing::ElementsAre(StepKind::kReset),
+                                              ::testing::ElementsAre(StepKind::kClose), ::testing::IsEmpty()));
+}
+
+TEST(ReplayPlanTest, ThePeakCountsConnectionsOpenAtOnceWithTheirCopies)
+{
+    ReplaySettings settings = Settings();
+    settings.from = 0;
+    settings.to.reset();
+    settings.speed = 1;
+    ExactReplay replay;
+    std::string error;
+    ASSERT_TRUE(PlanExact(Parsed(), settings, replay, error)) << error;
+    // By 1.0 s: the garbage's connection and two devices twice; the Thermo-Box's pair closes at 2.7
+    // and the bare connect comes at 3.0, so five is the most.
+    EXPECT_EQ(PeakConnections(replay), 5u);
+    replay.connections.resize(1);
+    EXPECT_EQ(PeakConnections(replay), 1u);
 }

@@ -78,7 +78,7 @@ def test_an_exact_replay_gives_the_server_the_same_bytes_again(tmp_path, sink, p
     scenario.write_text(f'[replay]\ncapture = "{capture}"\nmode = "exact"\nspeed = 2\n')
     status, output = run_cli("--scenario", scenario, "--port", sink.port)
     assert status == 0, output
-    assert "replayed 50 connections (0 could not connect)" in output
+    assert "replayed 50 connections: 50 connected, 0 could not connect, 0 still connecting at the end" in output
     assert [device for device, _ in sink.streams()] == recorded
 
 

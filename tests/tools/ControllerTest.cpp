@@ -162,6 +162,35 @@ TEST_F(ControllerTest, ChangesTakeEffectInTheNextReport)
     EXPECT_THAT(metrics_.Text(2, 2), HasSubstr("mimicbox_faults_injected_total{kind=\"out-of-range\"} 1\n"));
 }
 
+TEST_F(ControllerTest, ASetTemperatureReachesTheNextReportWhateverTheProfile)
+{
+    // Absolute profiles would overwrite the value: the set ends them, and the answer says so.
+    const struct {
+        const char* profile;
+        const char* note;  // "" when the profile goes on from the value
+        const char* after;  // the profile the device reports after the set
+    } rows[] = {
+        {R"({"kind": "sine", "mean": 20, "amplitude": 5, "period": 60})", "the sine profile ended", "steps"},
+        {R"({"kind": "csv", "rows": [[0, 20], [100, 30]]})", "the csv profile ended", "steps"},
+        {R"({"kind": "ramp", "rate": 0})", "", "ramp"},
+        {R"({"kind": "random-walk", "sigma": 0})", "", "random-walk"},
+    };
+    for (const auto& row : rows) {
+        Json("PUT", "/devices/thermo:3/profile", row.profile);
+        scheduler_.Advance(1500ms);
+        const nlohmann::json set = Json("PUT", "/devices/thermo:3/temperature", R"({"value": 77.7})");
+        EXPECT_EQ(set["profile"], row.after) << row.profile;
+        EXPECT_THAT(set.value("note", std::string()), HasSubstr(row.note)) << row.profile;
+        EXPECT_EQ(set.contains("note"), *row.note != '\0') << row.profile;
+        scheduler_.Advance(1500ms);
+        EXPECT_THAT(Json("GET", "/devices/thermo:3")["last_record"].get<std::string>(), ::testing::EndsWith(", 77.699997;"))
+            << row.profile;
+        scheduler_.Advance(1500ms);
+        EXPECT_THAT(Json("GET", "/devices/thermo:3")["last_record"].get<std::string>(), ::testing::EndsWith(", 77.699997;"))
+            << row.profile << " holds the value";
+    }
+}
+
 TEST_F(ControllerTest, ConnectionActionsReachTheNetwork)
 {
     Json("POST", "/devices/relay:1005/reset");

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "tools/report/JUnit.h"
+#include "tools/sim/ReceivedRecords.h"
+#include "tools/testing/RecordingSink.h"
 
 using namespace mimicbox;
 using namespace mimicbox::sim;
 using namespace std::chrono_literals;
-using testing::HasSubstr;
+using ::testing::HasSubstr;
 
 namespace {
 
@@ -73,6 +75,29 @@ TEST(VerdictTest, EachExpectationIsJudgedPerDevice)
     EXPECT_TRUE(results[4].passed);
     EXPECT_EQ(results[4].detail, "closed 1.5 s after the fault");
     EXPECT_TRUE(verdict.CoversConnection(1));
+}
+
+TEST(VerdictTest, AGoodRecordDroppedAfterAnUnreadableOneIsNotCountedAsUnreadable)
+{
+    // The device drops the rest of a chunk after a record that does not read, as the dialog does;
+    // the server's good toggle behind it is logged and counted as dropped, not as its own fault.
+    const std::string chunk = "garbage" + std::string(1, '\0') + kToggle + '\0' + "more garbage";
+    mimicbox::testing::RecordingSink events;
+    TellReceived(chunk, 0, true, [] { return At(EventKind::kReceived, 0, 1s); }, events);
+    ASSERT_EQ(events.events.size(), 3u);
+    EXPECT_FALSE(events.events[0].event.dropped);
+    EXPECT_TRUE(events.events[1].event.dropped);
+    EXPECT_FALSE(events.events[1].event.toggled);
+    EXPECT_FALSE(events.events[2].event.dropped);
+
+    Expectation all;
+    all.noUnreadableCommands = true;
+    Verdict verdict({{TYPE_RELAY, 1005}}, {all});
+    for (const auto& recorded : events.events)
+        verdict.OnEvent(recorded.event);
+    const std::vector<VerdictResult> results = verdict.Results();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].detail, "2 unreadable, 1 dropped after one");
 }
 
 TEST(VerdictTest, ClosingsOutsideTheirWindowOrWithoutAFaultFail)

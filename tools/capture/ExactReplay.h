@@ -24,7 +24,10 @@ struct ConnectionScript {
     std::string device;   // the name it plays as ("relay:2005"); empty when no report named it
     int32_t serial = 0;   // the serial to write into its reports; 0 keeps the recorded one
     double connectAt = 0;
-    std::vector<ScriptStep> steps;
+    // Shared by the copies of one recorded connection, which send the same bytes.
+    std::shared_ptr<const std::vector<ScriptStep>> steps;
+    // When the script closes or resets the connection; without a close it stays open to the round's end.
+    std::optional<double> EndsAt() const;
 };
 
 struct ExactReplay {
@@ -37,5 +40,8 @@ struct ExactReplay {
 
 // False with a message when serials clash or run out.
 bool PlanExact(const Capture& capture, const ReplaySettings& settings, ExactReplay& replay, std::string& error);
+
+// The most connections a round holds open at one moment, copies included: each needs a descriptor.
+std::size_t PeakConnections(const ExactReplay& replay);
 
 }  // namespace mimicbox::capture

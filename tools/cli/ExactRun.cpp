@@ -22,49 +22,97 @@ Clock::duration Span(double seconds)
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
-// Plays the scripts once from `start`, and again after each round when looping.
+// How long before its time a connection is made ready: the timer's own lateness is then no delay.
+constexpr auto kLead = std::chrono::milliseconds(5);
+using io::kSpareDescriptors;
+
+// Plays the scripts once from `start`, and again after each round when looping. A connection exists
+// only from its connect to its end, so memory follows the connections open, not the capture's size.
 class Rounds {
 public:
     Rounds(asio::io_context& context, const capture::ExactReplay& replay, asio::ip::tcp::endpoint server,
            io::ReplayTally& tally)
-        : context_(context), replay_(replay), server_(std::move(server)), tally_(tally), timer_(context)
+        : context_(context), replay_(replay), server_(std::move(server)), tally_(tally), round_(context), feed_(context)
     {
     }
 
     void Start(Clock::time_point start)
     {
-        for (const capture::ConnectionScript& script : replay_.connections) {
-            auto connection = std::make_shared<io::ReplayConnection>(context_, script, server_, start,
-                                                                     replay_.settings.rewriteClock, tally_);
-            connections_.push_back(connection);
-            connection->Start();
-        }
+        // What the last round left open ends with it: the recording ended there too.
+        EndLive();
+        start_ = start;
+        next_ = 0;
+        Feed();
         if (!replay_.settings.loop)
             return;
         // The next round starts a second after this one's last event.
         const Clock::time_point next = start + Span(replay_.length + 1.0);
-        timer_.expires_at(next);
-        timer_.async_wait([this, next](const asio::error_code& error) {
+        round_.expires_at(next);
+        round_.async_wait([this, next](const asio::error_code& error) {
             if (!error)
                 Start(next);
         });
     }
 
-    void Stop()
+    // Ends every connection; returns how many of this round's were not yet due.
+    std::size_t Stop()
     {
-        timer_.cancel();
-        for (const auto& connection : connections_)
-            if (const auto held = connection.lock())
-                held->Stop();
+        round_.cancel();
+        feed_.cancel();
+        EndLive();
+        return replay_.connections.size() - next_;
     }
 
 private:
+    // Makes the connections due within the lead, then waits for the next one.
+    void Feed()
+    {
+        const auto& scripts = replay_.connections;
+        const Clock::time_point soon = Clock::now() + kLead;
+        for (; next_ < scripts.size() && start_ + Span(scripts[next_].connectAt) <= soon; ++next_) {
+            // Not make_shared: a weak_ptr left in the list must not keep the connection's buffers.
+            std::shared_ptr<io::ReplayConnection> connection(new io::ReplayConnection(
+                context_, scripts[next_], server_, start_, replay_.settings.rewriteClock, tally_));
+            Keep(connection);
+            connection->Start();
+        }
+        if (next_ == scripts.size())
+            return;
+        feed_.expires_at(start_ + Span(scripts[next_].connectAt) - kLead);
+        feed_.async_wait([this](const asio::error_code& error) {
+            if (!error)
+                Feed();
+        });
+    }
+
+    void Keep(const std::shared_ptr<io::ReplayConnection>& connection)
+    {
+        if (live_.size() >= 2 * compacted_ + 64) {
+            std::erase_if(live_, [](const std::weak_ptr<io::ReplayConnection>& held) { return held.expired(); });
+            compacted_ = live_.size();
+        }
+        live_.push_back(connection);
+    }
+
+    void EndLive()
+    {
+        for (const auto& connection : live_)
+            if (const auto held = connection.lock())
+                held->Stop();
+        live_.clear();
+        compacted_ = 0;
+    }
+
     asio::io_context& context_;
     const capture::ExactReplay& replay_;
     asio::ip::tcp::endpoint server_;
     io::ReplayTally& tally_;
-    asio::steady_timer timer_;
-    std::vector<std::weak_ptr<io::ReplayConnection>> connections_;
+    asio::steady_timer round_;
+    asio::steady_timer feed_;
+    Clock::time_point start_{};
+    std::size_t next_ = 0;
+    std::vector<std::weak_ptr<io::ReplayConnection>> live_;
+    std::size_t compacted_ = 0;
 };
 
 std::vector<sim::VerdictResult> Compare(const capture::ExactReplay& replay, const io::ReplayTally& tally)
@@ -83,11 +131,46 @@ std::vector<sim::VerdictResult> Compare(const capture::ExactReplay& replay, cons
     return results;
 }
 
+// Every connection open at once needs a descriptor: refused before anything connects, as a plant is.
+bool FitsDescriptors(const capture::ExactReplay& replay, std::string& error)
+{
+    const std::size_t peak = capture::PeakConnections(replay);
+    std::string ignored;
+    io::RaiseDescriptorLimit(peak + kSpareDescriptors, ignored);
+    const std::size_t room = io::DescriptorRoom(kSpareDescriptors, SIZE_MAX);
+    if (peak <= room)
+        return true;
+    error = "the replay holds " + std::to_string(peak) + " connections open at once at its busiest, copies included, "
+            "and the descriptor limit has room for " + std::to_string(room) + " (" + std::to_string(kSpareDescriptors) +
+            " kept for the program): raise it with ulimit -n, or play fewer copies or a shorter window (from, to)";
+    return false;
+}
+
+// Each connection due is told once: connected, failed, or cut short by the end of the run.
+std::string TallyText(const io::ReplayTally& tally, std::size_t notDue)
+{
+    const uint64_t due = tally.connections + tally.failedConnects + tally.stillConnecting + tally.notStarted;
+    std::string text = "replayed " + std::to_string(due) + " connections: " + std::to_string(tally.connections) +
+                       " connected, " + std::to_string(tally.failedConnects) + " could not connect";
+    if (!tally.firstFailure.empty())
+        text += " (" + tally.firstFailure + ")";
+    text += ", " + std::to_string(tally.stillConnecting + tally.notStarted) + " still connecting at the end";
+    if (notDue > 0)
+        text += "; " + std::to_string(notDue) + " later in the capture, not reached";
+    return text + "\n" + std::to_string(tally.chunks) + " chunks, " + std::to_string(tally.bytes) + " bytes sent; " +
+           std::to_string(tally.received) + " records received\n";
+}
+
 }  // namespace
 
 int RunExactReplay(const CliOptions& options)
 {
     const capture::ExactReplay& replay = *options.exactReplay;
+    std::string error;
+    if (!FitsDescriptors(replay, error)) {
+        std::fprintf(stderr, "mimicbox-cli: %s\n", error.c_str());
+        return 2;
+    }
     asio::io_context context;
     asio::ip::tcp::resolver resolver(context);
     asio::error_code failed;
@@ -96,10 +179,7 @@ int RunExactReplay(const CliOptions& options)
         std::fprintf(stderr, "mimicbox-cli: cannot find the server %s: %s\n", options.server.c_str(), failed.message().c_str());
         return 1;
     }
-    std::string ignored;
-    io::RaiseDescriptorLimit(replay.connections.size() + 64, ignored);
     OutputFile junit;
-    std::string error;
     if (!options.junit.empty() && !junit.Open(options.junit, error)) {
         std::fprintf(stderr, "mimicbox-cli: %s\n", error.c_str());
         return 2;
@@ -134,18 +214,15 @@ int RunExactReplay(const CliOptions& options)
     }
     context.run();
 
-    std::printf("replayed %llu connections (%llu could not connect): %llu chunks, %llu bytes sent; %llu records "
-                "received\n",
-                static_cast<unsigned long long>(tally.connections), static_cast<unsigned long long>(tally.failedConnects),
-                static_cast<unsigned long long>(tally.chunks), static_cast<unsigned long long>(tally.bytes),
-                static_cast<unsigned long long>(tally.received));
+    const std::size_t notDue = rounds.Stop();
+    std::fputs(TallyText(tally, notDue).c_str(), stdout);
     const std::vector<sim::VerdictResult> results = Compare(replay, tally);
     std::fputs(report::VerdictLines(results).c_str(), stdout);
     if (junit.Get())
         std::fputs(report::JUnitXml(results, "mimicbox-cli", seconds).c_str(), junit.Get());
     if (std::any_of(results.begin(), results.end(), [](const sim::VerdictResult& result) { return !result.passed; }))
         return 3;
-    return tally.failedConnects > 0 ? 1 : 0;
+    return tally.failedConnects + tally.stillConnecting + tally.notStarted > 0 ? 1 : 0;
 }
 
 }  // namespace mimicbox::cli

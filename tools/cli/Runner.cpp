@@ -18,9 +18,8 @@ namespace mimicbox::cli {
 
 namespace {
 
-// Descriptors beside the devices' sockets: standard streams, the loop's own, a lookup.
-constexpr std::size_t kSpareDescriptors = 32;
-// ... and the control API's clients, so that devices added live cannot lock it out.
+using io::kSpareDescriptors;
+// Beside the spare ones, the control API's clients, so that devices added live cannot lock it out.
 constexpr std::size_t kControlDescriptors = 128;
 
 int UsageError(const std::string& error)

@@ -136,8 +136,15 @@ void Controller::Change(const std::string& name, const std::string& what, const 
         reply(JsonError(400, error));
         return;
     }
+    const sim::ProfileKind before = plant_.At(index).GetDevice().GetProfile().kind;
     plant_.At(index).Apply(action);
-    reply(One(index));
+    Response answer = One(index);
+    // A sine or a table would overwrite the value at the next report: the set ended it, and says so.
+    if (what == "temperature" && sim::ProfileIsAbsolute(before)) {
+        answer.body.insert(answer.body.rfind('}'), std::string(",\"note\":\"the ") + sim::ProfileKindName(before) +
+                                                       " profile ended: the device holds this temperature\"");
+    }
+    reply(std::move(answer));
 }
 
 void Controller::SetProfile(const std::string& name, const std::string& body, Reply reply)

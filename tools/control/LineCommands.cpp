@@ -125,6 +125,8 @@ std::string ResponseText(const Request& request, Response response)
     const nlohmann::json body = nlohmann::json::parse(response.body, nullptr, false);
     if (response.status / 100 != 2)
         return body.is_object() ? body.value("error", "failed") : "failed";
+    if (body.is_object() && body.contains("note") && body["note"].is_string())
+        return "ok: " + body["note"].get<std::string>();
     // The devices listed, or added.
     if (request.path != "/devices" || !body.is_array())
         return "ok";

@@ -6,6 +6,10 @@
 
 namespace mimicbox::io {
 
+// Descriptors beside the sockets of devices or replayed connections: standard streams, the loop's
+// own, the io_uring ring, a lookup.
+constexpr std::size_t kSpareDescriptors = 32;
+
 // Raises the soft limit to the hard one. False with a message when even that cannot hold `needed`
 // descriptors.
 bool RaiseDescriptorLimit(std::size_t needed, std::string& error);

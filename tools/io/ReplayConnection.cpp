@@ -21,21 +21,25 @@ void ReplayConnection::Start()
 {
     timer_.expires_at(When(script_.connectAt));
     timer_.async_wait([self = shared_from_this()](const asio::error_code& error) {
-        if (!error && !self->ended_)
+        if (!error && !self->Ended())
             self->Connect();
     });
 }
 
 void ReplayConnection::Connect()
 {
+    state_ = State::kConnecting;
     socket_.async_connect(server_, [self = shared_from_this()](const asio::error_code& error) {
-        if (self->ended_)
+        if (self->Ended())
             return;
         if (error) {
             ++self->tally_.failedConnects;
+            if (self->tally_.firstFailure.empty())
+                self->tally_.firstFailure = error.message();
             self->End();
             return;
         }
+        self->state_ = State::kConnected;
         ++self->tally_.connections;
         asio::error_code ignored;
         self->socket_.set_option(asio::ip::tcp::no_delay(true), ignored);
@@ -47,13 +51,13 @@ void ReplayConnection::Connect()
 
 void ReplayConnection::NextStep()
 {
-    if (step_ >= script_.steps.size())
+    if (step_ >= script_.steps->size())
         return;
-    timer_.expires_at(When(script_.steps[step_].at));
+    timer_.expires_at(When((*script_.steps)[step_].at));
     timer_.async_wait([self = shared_from_this()](const asio::error_code& error) {
-        if (error || self->ended_)
+        if (error || self->Ended())
             return;
-        self->Do(self->script_.steps[self->step_++]);
+        self->Do((*self->script_.steps)[self->step_++]);
         self->NextStep();
     });
 }
@@ -94,7 +98,7 @@ void ReplayConnection::Send(std::string bytes)
 
 void ReplayConnection::Flush()
 {
-    if (writing_ || ended_)
+    if (writing_ || Ended())
         return;
     if (queue_.empty()) {
         if (halfClosePending_) {
@@ -107,7 +111,7 @@ void ReplayConnection::Flush()
     writing_ = true;
     asio::async_write(socket_, asio::buffer(queue_.front()), [self = shared_from_this()](const asio::error_code& error, std::size_t) {
         self->writing_ = false;
-        if (self->ended_)
+        if (self->Ended())
             return;
         if (error) {
             self->End();
@@ -121,7 +125,7 @@ void ReplayConnection::Flush()
 void ReplayConnection::Read()
 {
     socket_.async_read_some(asio::buffer(input_), [self = shared_from_this()](const asio::error_code& error, std::size_t size) {
-        if (self->ended_ || error)
+        if (self->Ended() || error)
             return;  // the server closed or reset: the script goes on until it ends the connection too
         const double seconds =
             std::chrono::duration<double>(Clock::now() - self->tally_.firstConnected[self->script_.device]).count();
@@ -134,13 +138,20 @@ void ReplayConnection::Read()
     });
 }
 
-void ReplayConnection::Stop() { End(); }
+void ReplayConnection::Stop()
+{
+    if (state_ == State::kWaiting)
+        ++tally_.notStarted;
+    else if (state_ == State::kConnecting)
+        ++tally_.stillConnecting;
+    End();
+}
 
 void ReplayConnection::End()
 {
-    if (ended_)
+    if (Ended())
         return;
-    ended_ = true;
+    state_ = State::kEnded;
     asio::error_code ignored;
     timer_.cancel();
     socket_.close(ignored);

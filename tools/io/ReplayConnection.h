@@ -20,9 +20,13 @@
 
 namespace mimicbox::io {
 
+// Every connection due is counted once: connected, failed, or still waiting or connecting at the end.
 struct ReplayTally {
     uint64_t connections = 0;
     uint64_t failedConnects = 0;
+    std::string firstFailure;        // why the first connect that failed did
+    uint64_t stillConnecting = 0;    // the run ended before the server took them
+    uint64_t notStarted = 0;         // due, but the run ended before their connect
     uint64_t chunks = 0;
     uint64_t bytes = 0;
     uint64_t received = 0;           // records from the server
@@ -36,9 +40,13 @@ public:
     ReplayConnection(asio::io_context& context, const capture::ConnectionScript& script, asio::ip::tcp::endpoint server,
                      Clock::time_point start, bool rewriteClock, ReplayTally& tally);
     void Start();
+    // Ends the connection; one not yet connected is counted as still connecting or not started.
     void Stop();
+    bool Ended() const { return state_ == State::kEnded; }
 
 private:
+    enum class State { kWaiting, kConnecting, kConnected, kEnded };
+
     void Connect();
     void NextStep();
     void Do(const capture::ScriptStep& step);
@@ -61,7 +69,7 @@ private:
     std::size_t step_ = 0;
     bool writing_ = false;
     bool halfClosePending_ = false;
-    bool ended_ = false;
+    State state_ = State::kWaiting;
 };
 
 }  // namespace mimicbox::io

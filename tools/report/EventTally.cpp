@@ -10,6 +10,8 @@ std::string EventKindText(const sim::Event& event)
     case sim::EventKind::kSent:
         return {};
     case sim::EventKind::kReceived:
+        if (event.dropped)
+            return "received: dropped after an unreadable record";
         return event.read ? (event.toggled ? "received: a toggle" : "received: a command") : "received: unreadable";
     case sim::EventKind::kConnected:
         return "connected";

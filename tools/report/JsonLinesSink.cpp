@@ -86,6 +86,8 @@ std::string JsonLinesSink::Line(const sim::Event& event) const
     case sim::EventKind::kReceived:
         object["record"] = Latin1ToUtf8(event.record);
         object["read"] = event.read;
+        if (event.dropped)
+            object["dropped"] = true;
         object["toggled"] = event.toggled;
         break;
     case sim::EventKind::kLost:
@@ -95,6 +97,8 @@ std::string JsonLinesSink::Line(const sim::Event& event) const
         break;
     case sim::EventKind::kAction:
         object["action"] = event.action;
+        if (!event.reason.empty())
+            object["reason"] = Latin1ToUtf8(event.reason);
         break;
     case sim::EventKind::kStopped:
         object["reason"] = "stopped";

@@ -96,6 +96,7 @@ bool ReadFields(const Json& line, LoggedEvent& logged, std::string& error)
         logged.record.clear();
     event.lateness = sim::Seconds(line.value("lateness", 0.0));
     event.read = line.value("read", true);
+    event.dropped = !event.read && line.value("dropped", false);
     event.toggled = line.value("toggled", false);
     event.faultTable = line.value("fault_table", std::size_t{0});
     event.liveFault = line.value("live_fault", uint64_t{0});

@@ -28,7 +28,7 @@ void TextSink::OnEvent(const sim::Event& event)
         break;
     case EventKind::kReceived:
         std::fprintf(out_, "%s %s <- %s%s\n", time.c_str(), name.c_str(), EscapeBytes(event.record).c_str(),
-                     event.read ? "" : "  (not read)");
+                     event.read ? "" : event.dropped ? "  (dropped after an unreadable record)" : "  (unreadable)");
         break;
     case EventKind::kConnectFailed:
     case EventKind::kLost:
@@ -36,7 +36,8 @@ void TextSink::OnEvent(const sim::Event& event)
                      event.reason.data());
         break;
     case EventKind::kAction:
-        std::fprintf(out_, "%s %s %s\n", time.c_str(), name.c_str(), event.action);
+        std::fprintf(out_, "%s %s %s%s%.*s\n", time.c_str(), name.c_str(), event.action, event.reason.empty() ? "" : ": ",
+                     static_cast<int>(event.reason.size()), event.reason.data());
         break;
     case EventKind::kClosed:
         std::fprintf(out_, "%s %s closed (%.*s)\n", time.c_str(), name.c_str(), static_cast<int>(event.reason.size()),

@@ -38,6 +38,8 @@ bool Device::SetTemperature(std::string_view text)
         return false;
     temperature_ = value;
     profileStarted_ = false;
+    if (ProfileIsAbsolute(profile_.kind))
+        profile_ = Profile{};
     return true;
 }
 

@@ -30,7 +30,8 @@ public:
     // starting value count from that report.
     void SetProfile(const Profile& profile);
     // Sets the temperature as if typed into the dialog's field, and starts the profile again from it
-    // at the next report; false, changing nothing, when the text is no number.
+    // at the next report; false, changing nothing, when the text is no number. An absolute profile
+    // (sine, table) ends, and the device holds the value: otherwise it would never be sent.
     bool SetTemperature(std::string_view text);
     void SetSwitch(int state) { switchState_ = state; }
     // Sets the report period; 0 goes back to the model's.

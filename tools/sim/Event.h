@@ -44,6 +44,7 @@ struct Event {
     uint64_t liveFault = 0;       // kSent: the id the live control gave the fault, or 0
     const char* action = nullptr; // kAction: the action, by its scenario name
     bool read = true;           // kReceived: false once a record of the chunk did not read
+    bool dropped = false;       // kReceived: not read, though it reads, as an earlier record of its chunk did not
     bool toggled = false;       // kReceived: the record flipped the switch
 };
 

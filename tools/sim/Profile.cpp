@@ -77,6 +77,8 @@ double ProfileValue(const Profile& profile, double elapsed, double start, double
     return current;
 }
 
+bool ProfileIsAbsolute(ProfileKind kind) { return kind == ProfileKind::kSine || kind == ProfileKind::kTable; }
+
 bool ParseStepMode(std::string_view text, int& stepMode)
 {
     constexpr std::pair<std::string_view, int> kSteps[] = {

@@ -44,6 +44,10 @@ struct Profile {
 // applies the dialog's step rule for them. The random walk draws from `random`.
 double ProfileValue(const Profile& profile, double elapsed, double start, double current, Random& random);
 
+// Sine and tables give each report a value of their own, whatever the temperature was before, so a
+// temperature set by hand would never reach a report while they run.
+bool ProfileIsAbsolute(ProfileKind kind);
+
 // "none", "up", "up-fast", "down", "down-fast" as the step mode; false for any other text.
 bool ParseStepMode(std::string_view text, int& stepMode);
 

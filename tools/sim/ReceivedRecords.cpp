@@ -15,6 +15,12 @@ bool Toggles(const DeviceIdentity& identity, std::string_view record)
     return ParseHeader(record, header) && FlipsSwitch(identity.nDeviceType, header);
 }
 
+bool Reads(std::string_view record)
+{
+    RecordHeader header;
+    return ParseHeader(record, header);
+}
+
 }  // namespace
 
 void TellReceived(std::string_view chunk, int recordsRead, bool obeying, const std::function<Event()>& make,
@@ -26,6 +32,7 @@ void TellReceived(std::string_view chunk, int recordsRead, bool obeying, const s
         Event event = make();
         event.record = chunk.substr(start, end - start);
         event.read = number < recordsRead;
+        event.dropped = number > recordsRead && Reads(event.record);
         event.toggled = event.read && obeying && Toggles(event.identity, event.record);
         sink.OnEvent(event);
         start = end + 1;

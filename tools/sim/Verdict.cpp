@@ -50,8 +50,11 @@ void Verdict::OnEvent(const Event& event)
         break;
     case EventKind::kReceived: {
         RecordHeader header;
-        if (!event.read)
+        // A record dropped after an unreadable one is the server's good record, not a fault of its own.
+        if (!event.read && !event.dropped)
             ++seen.unreadable;
+        else if (event.dropped)
+            ++seen.dropped;
         else if (ParseHeader(event.record, header) && FlipsSwitch(event.identity.nDeviceType, header))
             ++seen.toggles;
         if (keepCommands_ && seen.firstConnected)
@@ -148,7 +151,8 @@ void Verdict::Judge(const Expectation& expectation, std::size_t device, std::vec
     }
     if (expectation.noUnreadableCommands) {
         results.push_back(Result(name, "no unreadable commands", seen.unreadable == 0,
-                                 std::to_string(seen.unreadable) + " unreadable"));
+                                 std::to_string(seen.unreadable) + " unreadable" +
+                                     (seen.dropped ? ", " + std::to_string(seen.dropped) + " dropped after one" : "")));
         results.back().settled = seen.unreadable > 0;
     }
 }

@@ -54,6 +54,7 @@ private:
     struct Seen {
         uint64_t toggles = 0;
         uint64_t unreadable = 0;
+        uint64_t dropped = 0;  // good records after an unreadable one in the same chunk
         bool connected = false;
         bool lost = false;
         std::optional<Instant> firstFault;

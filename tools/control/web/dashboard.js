@@ -187,7 +187,8 @@ async function act(name, what) {
   };
   $('c-result').textContent = `${what}…`;
   const { status, json } = await requests[what]();
-  $('c-result').textContent = status < 300 ? `${what}: done` : `${what}: ${status} ${json.error || ''}`;
+  const done = json && json.note ? `${what}: done; ${json.note}` : `${what}: done`;
+  $('c-result').textContent = status < 300 ? done : `${what}: ${status} ${json.error || ''}`;
 }
 
 async function showPanel(name) {
