@@ -2,6 +2,7 @@
 import json
 import shutil
 import signal
+import socket
 import subprocess
 import time
 
@@ -137,6 +138,40 @@ def test_a_bad_capture_is_refused_before_anything_connects(tmp_path, mimicbox_se
     assert status == 2
     assert f"{capture}:3: time runs backwards: 1 s after 2.000000 s" in output
     assert mimicbox_server.records() == [] and mimicbox_server.closes() == []
+
+
+def many_connections(path, count, close=False):
+    lines = ['{"capture":"mimicbox","version":1}']
+    lines += [f'{{"t":{n / 1000},"conn":{n},"event":"connect"}}' for n in range(count)]
+    if close:
+        lines += [f'{{"t":1,"conn":{n},"event":"close"}}' for n in range(count)]
+    path.write_text("\n".join(lines) + "\n")
+    return path
+
+
+def test_an_exact_replay_that_needs_more_descriptors_than_allowed_is_refused_before_it_connects(tmp_path, sink):
+    capture = many_connections(tmp_path / "many.jsonl", 300)
+    scenario = tmp_path / "exact.toml"
+    scenario.write_text(f'[replay]\ncapture = "{capture}"\nmode = "exact"\n')
+    limited = subprocess.run(["prlimit", "--nofile=200:200", CLI, "--scenario", scenario, "--port", str(sink.port)],
+                             capture_output=True, text=True, timeout=30)
+    assert limited.returncode == 2, limited.stdout + limited.stderr
+    assert "the replay holds 300 connections open at once at its busiest" in limited.stderr
+    assert "room for 168" in limited.stderr
+    assert sink.streams() == []
+
+
+def test_an_exact_replay_accounts_for_every_connection(tmp_path):
+    # Nothing listens on the port: each connection is refused, and says so.
+    closed = socket.create_server(("127.0.0.1", 0))
+    port = closed.getsockname()[1]
+    closed.close()
+    capture = many_connections(tmp_path / "few.jsonl", 40, close=True)
+    scenario = tmp_path / "exact.toml"
+    scenario.write_text(f'[replay]\ncapture = "{capture}"\nmode = "exact"\n')
+    status, output = run_cli("--scenario", scenario, "--port", port)
+    assert status == 1, output
+    assert "replayed 40 connections: 0 connected, 40 could not connect (Connection refused), 0 still connecting" in output
 
 
 @pytest.mark.skipif(shutil.which("tcpdump") is None, reason="needs Debian's tcpdump")
