@@ -64,24 +64,42 @@ TEST(LoggedEventTest, EveryKindOfLineReadsBackAsTheEventItWas)
     }
 }
 
-TEST(LoggedEventTest, LinesThatAreNoEventAreRefusedWithAReason)
+TEST(LoggedEventTest, LinesThatAreNoEventAreSkippedAndBrokenEventsRefusedWithAReason)
 {
-    const char* rows[] = {
-        "", "[1]", "{\"t\": 1}", "not json",
-        R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:0","event":"sent"})",
-        R"({"t":1,"time":"yesterday","device":"thermo:1","event":"sent"})",
-        R"({"t":1,"time":"1012-12-06T05:46:40.123Z","device":"thermo:1","event":"sent"})",
-        R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"exploded"})",
-        R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"sent","lateness":"late"})",
-        R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"sent","record":"\u0100"})",
-        R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"sent","fault":"fire"})",
-        R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"event"})",
+    using report::LogLine;
+    const std::string event = R"("time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"sent")";
+    const struct {
+        std::string line;
+        LogLine kind;
+    } rows[] = {
+        {"", LogLine::kOther},
+        {"[1]", LogLine::kOther},
+        {"{\"t\": 1}", LogLine::kOther},
+        {"not json", LogLine::kOther},
+        {R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:0","event":"sent"})", LogLine::kBroken},
+        {R"({"t":1,"time":"yesterday","device":"thermo:1","event":"sent"})", LogLine::kBroken},
+        {R"({"t":1,"time":"1012-12-06T05:46:40.123Z","device":"thermo:1","event":"sent"})", LogLine::kBroken},
+        {R"({"t":1,"time":"2025-02-31T05:46:40.123Z","device":"thermo:1","event":"sent"})", LogLine::kBroken},
+        {R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"exploded"})", LogLine::kBroken},
+        {"{\"t\":1," + event + ",\"lateness\":\"late\"}", LogLine::kBroken},
+        {"{\"t\":1," + event + ",\"lateness\":1e300}", LogLine::kBroken},
+        {"{\"t\":1," + event + R"(,"record":"\u0100"})", LogLine::kBroken},
+        {"{\"t\":1," + event + R"(,"fault":"fire"})", LogLine::kBroken},
+        {"{\"t\":1e308," + event + "}", LogLine::kBroken},
+        {"{\"t\":-5," + event + "}", LogLine::kBroken},
+        {"{\"t\":1e9," + event + "}", LogLine::kEvent},
+        {R"({"t":1,"time":"2025-12-06T05:46:40.123Z","device":"thermo:1","event":"event"})", LogLine::kBroken},
+        {R"({"t":0,"time":"2025-12-06T05:46:40.123Z","event":"run","run":"ab","plant":"cd","shard":"1/2"})", LogLine::kRun},
+        {R"({"t":0,"time":"2025-12-06T05:46:40.123Z","event":"run","run":"ab","plant":"cd","shard":"2/2"})", LogLine::kBroken},
+        {R"({"t":0,"time":"2025-12-06T05:46:40.123Z","event":"run","run":"a b","plant":"cd","shard":"0/1"})", LogLine::kBroken},
     };
-    for (const char* line : rows) {
+    for (const auto& row : rows) {
         report::LoggedEvent logged;
+        report::RunIdentity run;
+        int64_t start = 0;
         std::string error;
-        EXPECT_FALSE(report::ParseLoggedEvent(line, logged, error)) << line;
-        EXPECT_FALSE(error.empty()) << line;
+        EXPECT_EQ(report::ReadLogLine(row.line, logged, run, start, error), row.kind) << row.line << ": " << error;
+        EXPECT_EQ(error.empty(), row.kind == LogLine::kEvent || row.kind == LogLine::kRun) << row.line;
     }
 }
 

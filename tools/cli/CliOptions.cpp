@@ -81,6 +81,8 @@ bool TakeDevices(const Typed& typed, const sim::ScenarioPlan& plan, CliOptions& 
                 " shards are too many for one process: at most 1000000 each (--shard K/N)";
         return false;
     }
+    options.run.shard = index;
+    options.run.shards = count;
     options.plant.devices = sim::ShardDevices(ranges, index, count);
     options.plant.setups = SetupsOf(options.plant.devices, plan.devices);
     options.plant.faults = plan.faults;
@@ -121,6 +123,30 @@ bool ReadControl(const Typed& typed, CliOptions& options, std::string& error)
         error = "serving the control API on " + options.controlAddress + " needs --control-token";
         return false;
     }
+    return true;
+}
+
+// Shards of one plant are given the same devices, scenario, seed and count: without --plant their
+// plant's id is made from these (FNV-1a), so that each shard finds the same one by itself.
+std::string DerivedPlantId(const Typed& typed, const CliOptions& options)
+{
+    std::string shared = options.scenarioText + '\0' + (typed.all ? "all" : "") + '\0' + typed.seed + '\0' +
+                         std::to_string(options.run.shards);
+    for (const std::string& device : typed.devices)
+        shared += '\0' + device;
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : shared)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+bool ReadPlant(const Typed& typed, CliOptions& options, std::string& error)
+{
+    if (!typed.plant.empty() && !report::IsPlantId(typed.plant))
+        return BadValue(error, typed.plant, "--plant", "1 to 64 letters, digits, '.', '_' or '-'");
+    options.run.plant = !typed.plant.empty() ? typed.plant : options.run.shards > 1 ? DerivedPlantId(typed, options) : "";
     return true;
 }
 
@@ -197,7 +223,8 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
         options.port = plan.port.value_or(options.port);
         return ReadSettings(typed, options, error);
     }
-    return TakeDevices(typed, plan, options, error) && ReadSettings(typed, options, error);
+    return TakeDevices(typed, plan, options, error) && ReadSettings(typed, options, error) &&
+           ReadPlant(typed, options, error);
 }
 
 }  // namespace mimicbox::cli

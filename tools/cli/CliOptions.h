@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/capture/ExactReplay.h"
+#include "tools/report/RunIdentity.h"
 #include "tools/sim/Plant.h"
 #include "tools/sim/Verdict.h"
 
@@ -24,6 +25,7 @@ struct CliOptions {
     std::string report;                // the run as a self-contained HTML file
     std::string commandLine;           // as given, for the report
     std::string scenarioText;          // the scenario file's text, for the report
+    report::RunIdentity run;           // the shard and plant; the run's own id is the runner's to give
     std::vector<sim::Expectation> expectations;
     // Exact replay: the capture's connections played byte for byte instead of the plant.
     std::shared_ptr<const capture::ExactReplay> exactReplay;

@@ -56,6 +56,11 @@ void DescribeDevices(CLI::App& app, Typed& typed)
     app.add_option("--shard", typed.shard,
                    "run only slice K of N equal slices of the devices, K counted from 0 (default 0/1)")
         ->type_name("K/N")->multi_option_policy(last)->group("Devices");
+    app.add_option("--plant", typed.plant,
+                   "the id of the plant the shards make up, written at the start of --log-json so that mimicbox-cli "
+                   "report merges only the shards of one run of it (a CI job's id, say); by default the run's own id, "
+                   "or with --shard one made from what the shards share: devices, scenario, seed and N")
+        ->type_name("ID")->multi_option_policy(last)->group("Devices");
 }
 
 void DescribeConnection(CLI::App& app, Typed& typed)

@@ -2,15 +2,16 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <limits>
+#include <filesystem>
 #include <map>
 #include <memory>
 
 #include "tools/report/EventTally.h"
 #include "tools/report/History.h"
 #include "tools/report/HtmlReport.h"
-#include "tools/report/LoggedEvent.h"
+#include "tools/report/LogFile.h"
+#include "tools/report/PlantLogs.h"
+#include "tools/report/Text.h"
 #include "tools/scenario/Scenario.h"
 #include "tools/sim/FanOut.h"
 
@@ -18,52 +19,11 @@ namespace mimicbox::cli {
 
 namespace {
 
-// A line longer than this is no event of ours: it is skipped, never held in memory whole.
-constexpr std::streamsize kLongestLine = 1 << 20;
+using DeviceNumbers = std::map<std::pair<int32_t, int32_t>, std::size_t>;
 
-// One log, read an event at a time.
-class LogReader {
-public:
-    explicit LogReader(const std::string& path) : in_(path), line_(static_cast<std::size_t>(kLongestLine) + 1) {}
-    bool Opened() const { return in_.is_open(); }
-    // The next event, skipping lines that are no event; false at the end.
-    bool Next(report::LoggedEvent& logged)
-    {
-        std::string why;
-        for (;;) {
-            in_.getline(line_.data(), kLongestLine + 1);
-            const std::streamsize length = in_.gcount();
-            if (in_.fail() && !in_.eof() && length == kLongestLine) {
-                // Too long: the rest of the line goes unread.
-                in_.clear();
-                in_.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-                ++skipped_;
-                continue;
-            }
-            if (length == 0 && !in_)
-                return false;
-            // gcount counts the newline that getline took away.
-            const std::size_t size = static_cast<std::size_t>(length) - (in_.eof() ? 0 : 1);
-            if (report::ParseLoggedEvent(std::string_view(line_.data(), size), logged, why))
-                return true;
-            if (size > 0)
-                ++skipped_;
-            if (!in_)
-                return false;
-        }
-    }
-    std::size_t Skipped() const { return skipped_; }
-
-private:
-    std::ifstream in_;
-    std::vector<char> line_;
-    std::size_t skipped_ = 0;
-};
-
-struct LogSpan {
-    int64_t startMillis = 0;  // the calendar at the run's start: an event's time less its t
-    int64_t endMillis = 0;
-    std::size_t events = 0;
+struct Surveyed {
+    report::LogSpan span;
+    double lastT = 0;  // the log's last event, in seconds from its run's start
 };
 
 int Fail(const std::string& message)
@@ -72,48 +32,61 @@ int Fail(const std::string& message)
     return 2;
 }
 
-// First pass: each log's span on the calendar, and every device it names.
-bool Survey(const std::vector<std::string>& logs, std::vector<LogSpan>& spans,
-            std::map<std::pair<int32_t, int32_t>, std::size_t>& devices, std::string& error)
+bool OpenLog(const std::string& path, report::LogFile& log, std::string& error)
+{
+    // Each log is read twice, which a pipe cannot give, and a FIFO without a writer would never end.
+    std::error_code failed;
+    if (std::filesystem::exists(path, failed) && !std::filesystem::is_regular_file(path, failed)) {
+        error = path + " is no regular file: give the log as a file";
+        return false;
+    }
+    return log.Open(error);
+}
+
+// First pass: each log's run, its span, and every device it names.
+bool Survey(const std::vector<std::string>& logs, std::vector<Surveyed>& spans, DeviceNumbers& devices,
+            std::string& error)
 {
     for (const std::string& path : logs) {
-        LogReader reader(path);
-        if (!reader.Opened())
-            return (error = "cannot read " + path), false;
-        LogSpan span;
+        report::LogFile log(path);
+        if (!OpenLog(path, log, error))
+            return false;
+        Surveyed surveyed{{path, log.Run(), log.StartMillis(), log.StartMillis()}, 0};
         report::LoggedEvent logged;
-        while (reader.Next(logged)) {
-            const int64_t start = logged.event.calendarMillis - static_cast<int64_t>(logged.t * 1000.0);
-            span.startMillis = span.events == 0 ? start : std::min(span.startMillis, start);
-            span.endMillis = std::max(span.endMillis, logged.event.calendarMillis);
-            ++span.events;
+        report::LogFile::Next next;
+        while ((next = log.Read(logged)) == report::LogFile::Next::kEvent) {
+            surveyed.lastT = std::max(surveyed.lastT, logged.t);
             devices.emplace(std::make_pair(logged.event.identity.nDeviceType, logged.event.identity.nSerial), 0);
         }
-        if (span.events == 0)
-            return (error = path + " holds no event of a --log-json file"), false;
-        if (reader.Skipped() > 0)
-            std::fprintf(stderr, "mimicbox-cli report: %s: %zu lines are no event and were left out\n", path.c_str(),
-                         reader.Skipped());
-        spans.push_back(span);
+        if (next == report::LogFile::Next::kBroken)
+            return (error = log.Error()), false;
+        surveyed.span.endMillis = surveyed.span.startMillis + static_cast<int64_t>(surveyed.lastT * 1000.0);
+        if (log.Skipped() > 0)
+            std::fprintf(stderr, "mimicbox-cli report: %s: %s no event and left out\n", path.c_str(),
+                         (report::Count(log.Skipped(), "line") + (log.Skipped() == 1 ? " is" : " are")).c_str());
+        spans.push_back(surveyed);
     }
     return true;
 }
 
-// Second pass: the logs' events merged in time order, the shards' clocks set on the earliest start.
-void Replay(const std::vector<std::string>& logs, const std::vector<LogSpan>& spans, int64_t base,
-            const std::map<std::pair<int32_t, int32_t>, std::size_t>& devices, sim::EventSink& sink)
+// Second pass: the logs' events merged in time order, each shard's clock set from its run's start
+// against the earliest start. Offsets are bounded by the slack OnePlant allows between shards.
+bool Replay(const std::vector<Surveyed>& spans, int64_t base, const DeviceNumbers& devices, sim::EventSink& sink,
+            std::string& error)
 {
     struct Source {
-        std::unique_ptr<LogReader> reader;
+        std::unique_ptr<report::LogFile> log;
         report::LoggedEvent next;
         double offset = 0;
         bool more = false;
     };
-    std::vector<Source> sources(logs.size());
-    for (std::size_t i = 0; i < logs.size(); ++i) {
-        sources[i].reader = std::make_unique<LogReader>(logs[i]);
-        sources[i].offset = static_cast<double>(spans[i].startMillis - base) / 1000.0;
-        sources[i].more = sources[i].reader->Next(sources[i].next);
+    std::vector<Source> sources(spans.size());
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        sources[i].log = std::make_unique<report::LogFile>(spans[i].span.path);
+        if (!sources[i].log->Open(error))
+            return false;
+        sources[i].offset = static_cast<double>(spans[i].span.startMillis - base) / 1000.0;
+        sources[i].more = sources[i].log->Read(sources[i].next) == report::LogFile::Next::kEvent;
     }
     for (;;) {
         Source* first = nullptr;
@@ -122,12 +95,15 @@ void Replay(const std::vector<std::string>& logs, const std::vector<LogSpan>& sp
                 first = &source;
         }
         if (!first)
-            return;
+            return true;
         sim::Event event = first->next.event;
         event.time = sim::Instant{} + sim::Seconds(first->offset + first->next.t);
         event.device = devices.at({event.identity.nDeviceType, event.identity.nSerial});
         sink.OnEvent(event);
-        first->more = first->reader->Next(first->next);
+        const report::LogFile::Next next = first->log->Read(first->next);
+        if (next == report::LogFile::Next::kBroken)
+            return (error = first->log->Error()), false;
+        first->more = next == report::LogFile::Next::kEvent;
     }
 }
 
@@ -135,11 +111,20 @@ void Replay(const std::vector<std::string>& logs, const std::vector<LogSpan>& sp
 
 int RunReportCommand(const ReportOptions& options)
 {
-    std::vector<LogSpan> spans;
-    std::map<std::pair<int32_t, int32_t>, std::size_t> devices;
+    std::vector<Surveyed> surveyed;
+    DeviceNumbers devices;
     std::string error;
-    if (!Survey(options.logs, spans, devices, error))
+    if (!Survey(options.logs, surveyed, devices, error))
         return Fail(error);
+    std::vector<report::LogSpan> spans;
+    for (const Surveyed& one : surveyed)
+        spans.push_back(one.span);
+    std::string missing;
+    if (!report::OnePlant(spans, error, missing))
+        return Fail(error);
+    if (!missing.empty())
+        std::fprintf(stderr, "mimicbox-cli report: without shard %s of plant %s: no log of them was given\n",
+                     missing.c_str(), spans.front().run.plant.c_str());
     std::vector<DeviceIdentity> identities;
     for (auto& [key, index] : devices) {
         index = identities.size();
@@ -154,15 +139,13 @@ int RunReportCommand(const ReportOptions& options)
         facts.scenario = file.text;
         facts.seed = plan.seed;
     }
-    const auto earliest = std::min_element(spans.begin(), spans.end(), [](const LogSpan& a, const LogSpan& b) {
-        return a.startMillis < b.startMillis;
-    });
-    facts.startMillis = earliest->startMillis;
-    for (const LogSpan& span : spans)
+    facts.startMillis = std::min_element(spans.begin(), spans.end(), [](const auto& a, const auto& b) {
+                            return a.startMillis < b.startMillis;
+                        })->startMillis;
+    for (const report::LogSpan& span : spans)
         facts.endMillis = std::max(facts.endMillis, span.endMillis);
-    facts.commandLine = "mimicbox-cli report";
-    for (const std::string& log : options.logs)
-        facts.commandLine += " " + log;
+    facts.commandLine = options.commandLine;
+    facts.runs = report::CoveredRuns(spans);
 
     sim::Summary summary(identities, plan.faults);
     sim::Verdict verdict(identities, plan.expectations);
@@ -171,7 +154,8 @@ int RunReportCommand(const ReportOptions& options)
     sim::FanOut sinks;
     for (sim::EventSink* sink : std::initializer_list<sim::EventSink*>{&summary, &verdict, &history, &tally})
         sinks.Add(*sink);
-    Replay(options.logs, spans, facts.startMillis, devices, sinks);
+    if (!Replay(surveyed, facts.startMillis, devices, sinks, error))
+        return Fail(error);
     history.Advance(sim::Instant{} + std::chrono::milliseconds(facts.endMillis - facts.startMillis));
 
     std::FILE* out = std::fopen(options.out.c_str(), "w");

@@ -12,6 +12,7 @@ struct ReportOptions {
     std::vector<std::string> logs;
     std::string out;
     std::string scenario;  // its expectations judge the logged events; optional
+    std::string commandLine;  // as given, for the report
     bool help = false;
 };
 
@@ -19,8 +20,9 @@ struct ReportOptions {
 bool ParseReportOptions(int argc, const char* const* argv, ReportOptions& options, std::string& error);
 std::string ReportUsage();
 
-// Writes the report; the exit status: 0, or 2 when a log or the scenario cannot be read or holds
-// no event, with the message on standard error.
+// Writes the report; the exit status: 0, or 2 when a log or the scenario cannot be read, a log holds
+// no event or an impossible one, or the logs are not the shards of one plant, each once, with the
+// message on standard error.
 int RunReportCommand(const ReportOptions& options);
 
 }  // namespace mimicbox::cli

@@ -24,6 +24,9 @@ bool ParseReportOptions(int argc, const char* const* argv, ReportOptions& option
 {
     CLI::App app("Makes the self-contained HTML report of a run from its --log-json files.\n", "mimicbox-cli report");
     Describe(app, options);
+    options.commandLine = "mimicbox-cli report";
+    for (int i = 0; i < argc; ++i)
+        options.commandLine += std::string(" ") + argv[i];
     return options::ParseSubcommand(app, argc, argv, options.help, error);
 }
 

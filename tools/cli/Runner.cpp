@@ -11,6 +11,7 @@
 #include "tools/io/DescriptorLimit.h"
 #include "tools/report/HtmlReport.h"
 #include "tools/report/JUnit.h"
+#include "tools/report/PlantLogs.h"
 #include "tools/report/SummaryJson.h"
 #include "tools/report/SummaryText.h"
 
@@ -54,9 +55,27 @@ int ExitStatus(const sim::Summary& summary, const sim::Verdict& verdict, const s
     return 0;
 }
 
+// 128 random bits, new for every run, as 32 hex digits.
+std::string NewRunId()
+{
+    std::random_device random;
+    std::string id;
+    for (int i = 0; i < 4; ++i) {
+        char part[9];
+        std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(random()));
+        id += part;
+    }
+    return id;
+}
+
 }  // namespace
 
-Runner::Runner(CliOptions options) : options_(std::move(options)) {}
+Runner::Runner(CliOptions options) : options_(std::move(options))
+{
+    options_.run.run = NewRunId();
+    if (options_.run.plant.empty())
+        options_.run.plant = options_.run.run;
+}
 
 Runner::~Runner() = default;
 
@@ -70,8 +89,6 @@ int Runner::Run()
         return UsageError(error);
     signals_ = std::make_unique<io::StopSignals>(context_, [this] { context_.stop(); });
     ReadLineCommands();
-    start_ = scheduler_.Now();
-    startCalendar_ = scheduler_.CalendarMillis();
     plant_->Start([this] { context_.stop(); });
     context_.run();
     Finish();
@@ -123,7 +140,8 @@ void Runner::Build(const std::vector<asio::ip::address_v4>& sources, std::shared
     sinks_.Add(*verdict_);
     sinks_.Add(*text_);
     if (logJson_.Get()) {
-        json_ = std::make_unique<report::JsonLinesSink>(logJson_.Get(), scheduler_.Now());
+        json_ = std::make_unique<report::JsonLinesSink>(logJson_.Get(), start_);
+        std::fprintf(logJson_.Get(), "%s\n", report::RunLine(options_.run, startCalendar_).c_str());
         sinks_.Add(*json_);
     }
     options_.plant.seed = options_.seed.value_or(std::random_device{}());
@@ -131,7 +149,7 @@ void Runner::Build(const std::vector<asio::ip::address_v4>& sources, std::shared
     sinks_.Add(metrics_);
     const bool serving = !options_.controlAddress.empty();
     if (serving || report_.Get()) {
-        history_ = std::make_unique<report::History>(scheduler_.Now());
+        history_ = std::make_unique<report::History>(start_);
         sinks_.Add(*history_);
     }
     if (report_.Get()) {
@@ -140,7 +158,7 @@ void Runner::Build(const std::vector<asio::ip::address_v4>& sources, std::shared
     }
     controller_ = std::make_unique<control::Controller>(
         control::PlantAccess{*plant_, *summary_, metrics_, scheduler_, files_, serving ? &feed_ : nullptr,
-                             history_.get(), verdict_.get(), options_.plant.seed, scheduler_.Now()},
+                             history_.get(), verdict_.get(), options_.plant.seed, start_},
         [this] { context_.stop(); },
         control::ControllerOptions{io::DescriptorRoom(kSpareDescriptors + kControlDescriptors, sim::kMaxDevicesPerProcess),
                                    options_.dataDir});
@@ -218,7 +236,8 @@ int Runner::Report() const
     }
     if (report_.Get()) {
         history_->Advance(scheduler_.Now());
-        const report::ReportFacts facts{options_.commandLine, options_.scenarioText, options_.plant.seed, startCalendar_,
+        const report::ReportFacts facts{options_.commandLine, report::CoveredRuns({{"", options_.run, 0, 0}}),
+                                        options_.scenarioText, options_.plant.seed, startCalendar_,
                                         scheduler_.CalendarMillis()};
         std::fputs(report::HtmlReport(facts, {*history_, *summary_, results, *tally_}).c_str(), report_.Get());
     }

@@ -52,6 +52,9 @@ private:
     CliOptions options_;
     asio::io_context context_{1};
     io::AsioScheduler scheduler_{context_};
+    // The run's one start: every line of --log-json and of GET /events counts its time from it.
+    const sim::Instant start_{scheduler_.Now()};
+    const int64_t startCalendar_{scheduler_.CalendarMillis()};
     OutputFile logJson_;
     OutputFile summaryJson_;
     OutputFile junit_;
@@ -66,14 +69,12 @@ private:
     sim::FanOut sinks_;
     std::unique_ptr<sim::Plant> plant_;
     control::Metrics metrics_;
-    control::EventFeed feed_{65536, scheduler_.Now()};  // the newest events, for GET /events
+    control::EventFeed feed_{65536, start_};  // the newest events, for GET /events
     control::FileWorker files_{context_};
     std::unique_ptr<control::Controller> controller_;
     std::unique_ptr<control::HttpControl> http_;
     std::unique_ptr<io::StopSignals> signals_;
     std::unique_ptr<io::LineReader> commands_;
-    sim::Instant start_{};
-    int64_t startCalendar_ = 0;
 };
 
 }  // namespace mimicbox::cli

@@ -22,6 +22,7 @@ struct Typed {
     std::string duration;
     std::string rampUp;
     std::string shard = "0/1";
+    std::string plant;
     std::string scenario;
     std::string replay;
     std::string seed;

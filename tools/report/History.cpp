@@ -129,10 +129,22 @@ void History::OnSent(Trail& trail, const sim::Event& event)
 
 void History::Advance(sim::Instant now)
 {
-    const auto second = std::chrono::duration_cast<std::chrono::seconds>(now - start_).count();
     // A run's seconds fit 32 bits for 136 years; a clock before the start closes nothing.
-    while (second > static_cast<long long>(open_.second))
-        CloseSecond();
+    const auto second = std::clamp<long long>(std::chrono::duration_cast<std::chrono::seconds>(now - start_).count(), 0,
+                                              UINT32_MAX);
+    if (second <= static_cast<long long>(open_.second))
+        return;
+    CloseSecond();
+    // The seconds in which nothing happened are one point, however many: the work follows the events,
+    // not the time between them.
+    if (second > static_cast<long long>(open_.second)) {
+        SeriesPoint empty;
+        empty.second = open_.second;
+        empty.width = static_cast<uint32_t>(second - open_.second);
+        empty.connected = connected_;
+        Keep(empty);
+        open_.second = static_cast<uint32_t>(second);
+    }
 }
 
 void History::CloseSecond()

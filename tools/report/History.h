@@ -36,7 +36,8 @@ public:
     explicit History(sim::Instant start, HistoryLimits limits = {});
 
     void OnEvent(const sim::Event& event) override;
-    // Closes every second that ended by `now`, also when nothing happened in it.
+    // Closes every second that ended by `now`; the seconds after the last event in which nothing
+    // happened become one point of their own width.
     void Advance(sim::Instant now);
 
     // The closed points, oldest first: coarse ones, then one a second.

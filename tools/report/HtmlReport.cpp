@@ -143,6 +143,7 @@ std::string ReportJson(const ReportFacts& facts, const RunRecord& run)
     const std::vector<SeriesPoint> series = run.history.Series();
     nlohmann::ordered_json json = {
         {"command_line", facts.commandLine},
+        {"runs", facts.runs},
         {"scenario", facts.scenario},
         {"start", IsoTime(facts.startMillis)},
         {"end", IsoTime(facts.endMillis)},

@@ -16,6 +16,7 @@ namespace mimicbox::report {
 
 struct ReportFacts {
     std::string commandLine;
+    std::string runs;      // which run, or which shards of which plant
     std::string scenario;  // the scenario file's text, if there was one
     std::optional<uint64_t> seed;
     int64_t startMillis = 0;  // calendar

@@ -21,7 +21,7 @@ function startReport() {
     ['devices', data.devices.length], ['reports sent', total(data.series.sent)],
     ['commands received', total(data.series.commands)], ['faults fired', Object.values(data.faults).reduce((a, b) => a + b, 0)],
   ]);
-  rows($('facts'), ['', ''], [['command line', data.command_line], ['start', data.start], ['end', data.end],
+  rows($('facts'), ['', ''], [['command line', data.command_line], ['run', data.runs], ['start', data.start], ['end', data.end],
     ['duration', `${data.duration} s`], ['seed', data.seed === null ? 'not known' : data.seed]]);
   $('scenario').textContent = data.scenario || '(none)';
   rows($('verdicts'), ['result', 'device', 'expectation', 'seen'], data.verdicts.map((v) =>
