@@ -1,5 +1,7 @@
 #include "tools/capture/PcapImport.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <pcap/pcap.h>
@@ -37,6 +39,38 @@ std::string Endpoint(const Tins::IPv4Address& address, uint16_t port)
     return address.to_string() + ":" + std::to_string(port);
 }
 
+// Which TCP ports a capture holds: those that took a connect (a SYN without ACK) are the servers';
+// without any, every port by its packets.
+class PortTally {
+public:
+    void Count(const Tins::TCP& tcp)
+    {
+        if ((tcp.flags() & (Tins::TCP::SYN | Tins::TCP::ACK)) == Tins::TCP::SYN)
+            ++connects_[tcp.dport()];
+        ++packets_[tcp.dport()];
+        ++packets_[tcp.sport()];
+    }
+    std::string Text() const
+    {
+        const bool servers = !connects_.empty();
+        std::vector<std::pair<std::size_t, uint16_t>> ranked;
+        for (const auto& [port, count] : servers ? connects_ : packets_)
+            ranked.push_back({count, port});
+        if (ranked.empty())
+            return "it holds no TCP packet";
+        std::sort(ranked.rbegin(), ranked.rend());
+        std::string text = servers ? "it holds connects to TCP port" : "it holds TCP packets of port";
+        text += ranked.size() > 1 ? "s " : " ";
+        for (std::size_t i = 0; i < ranked.size() && i < 10; ++i)
+            text += (i ? ", " : "") + std::to_string(ranked[i].second) + " (" + std::to_string(ranked[i].first) + ")";
+        return text + (ranked.size() > 10 ? " and " + std::to_string(ranked.size() - 10) + " more" : "");
+    }
+
+private:
+    std::map<uint16_t, std::size_t> connects_;
+    std::map<uint16_t, std::size_t> packets_;
+};
+
 // Follows the streams and turns what libtins reports into capture events.
 class Importer {
 public:
@@ -52,6 +86,8 @@ public:
         wall_ = wall;
         const auto* ip = pdu.find_pdu<Tins::IP>();
         const auto* tcp = pdu.find_pdu<Tins::TCP>();
+        if (ip && tcp)
+            ports_.Count(*tcp);
         if (!ip || !tcp || (tcp->dport() != port_ && tcp->sport() != port_))
             return;
         ++result_.packets;
@@ -79,6 +115,9 @@ public:
             conns_.erase(open);
         }
     }
+
+    // The ports the capture holds, for a message when `port` is not among them.
+    std::string PortsHeld() const { return ports_.Text(); }
 
 private:
     void OnNew(Tins::TCPIP::Stream& stream)
@@ -136,11 +175,60 @@ private:
         bool serverFinished = false;
     };
     std::map<std::string, Conn> conns_;
+    PortTally ports_;
     bool closed_ = false;
     uint64_t next_ = 1;
     double t_ = 0;
     int64_t wall_ = 0;
 };
+
+// As far as replay's clock reaches.
+constexpr double kLongestCapture = 1e9;
+
+bool ReadPackets(pcap_t* pcap, int linkType, Importer& importer, ImportResult& result, std::string& error)
+{
+    double first = -1;
+    double last = 0;
+    std::size_t number = 0;
+    pcap_pkthdr* header = nullptr;
+    const u_char* data = nullptr;
+    int status = 0;
+    while ((status = pcap_next_ex(pcap, &header, &data)) == 1) {
+        ++number;
+        const double seconds = static_cast<double>(header->ts.tv_sec) + static_cast<double>(header->ts.tv_usec) / 1e6;
+        if (first < 0) {
+            first = seconds;
+            result.header.startWall = static_cast<int64_t>(seconds * 1000);
+        }
+        // Merged captures hold packets stamped before the one ahead of them: they take its time,
+        // so that the capture's time never runs backwards, as replay requires.
+        double t = seconds - first;
+        if (t < last) {
+            t = last;
+            ++result.earlier;
+        }
+        last = t;
+        if (t > kLongestCapture) {
+            error = "packet " + std::to_string(number) + " is stamped " + std::to_string(t) +
+                    " s after the first: longer than a capture can be (1e9 s)";
+            return false;
+        }
+        try {
+            const std::unique_ptr<Tins::PDU> pdu = Decode(linkType, data, header->caplen);
+            importer.Packet(*pdu, t, static_cast<int64_t>((first + t) * 1000));
+        } catch (const Tins::exception_base&) {
+            ++result.skipped;  // a packet cut by the snapshot length, or not IP
+        }
+    }
+    if (status != PCAP_ERROR)
+        return true;
+    // libpcap says "truncated dump file" where the file ends inside a packet; anything else is a
+    // packet header that makes no sense.
+    const std::string why = pcap_geterr(pcap);
+    error = (why.find("truncated") != std::string::npos ? "cut short after packet " : "corrupt after packet ") +
+            std::to_string(number) + ": " + why;
+    return false;
+}
 
 }  // namespace
 
@@ -148,6 +236,12 @@ bool ImportPcap(const std::string& path, unsigned port, ImportResult& result, st
 {
     result = {};
     result.header.source = "import";
+    // A FIFO without a writer would hold the import forever.
+    std::error_code failed;
+    if (std::filesystem::exists(path, failed) && !std::filesystem::is_regular_file(path, failed)) {
+        error = path + ": no regular file: give the packet capture as a file";
+        return false;
+    }
     char why[PCAP_ERRBUF_SIZE] = {};
     std::unique_ptr<pcap_t, void (*)(pcap_t*)> pcap(pcap_open_offline(path.c_str(), why), pcap_close);
     if (!pcap) {
@@ -160,25 +254,12 @@ bool ImportPcap(const std::string& path, unsigned port, ImportResult& result, st
         return false;
     }
     Importer importer(port, result);
-    double first = -1;
-    pcap_pkthdr* header = nullptr;
-    const u_char* data = nullptr;
-    int status = 0;
-    while ((status = pcap_next_ex(pcap.get(), &header, &data)) == 1) {
-        const double seconds = static_cast<double>(header->ts.tv_sec) + static_cast<double>(header->ts.tv_usec) / 1e6;
-        if (first < 0) {
-            first = seconds;
-            result.header.startWall = static_cast<int64_t>(seconds * 1000);
-        }
-        try {
-            const std::unique_ptr<Tins::PDU> pdu = Decode(linkType, data, header->caplen);
-            importer.Packet(*pdu, seconds - first, static_cast<int64_t>(seconds * 1000));
-        } catch (const Tins::exception_base&) {
-            ++result.skipped;  // a packet cut by the snapshot length, or not IP
-        }
+    if (!ReadPackets(pcap.get(), linkType, importer, result, error)) {
+        error = path + ": " + error;
+        return false;
     }
-    if (status == PCAP_ERROR) {
-        error = path + ": cut short: " + pcap_geterr(pcap.get());
+    if (result.packets == 0) {
+        error = path + ": no TCP packet to or from port " + std::to_string(port) + "; " + importer.PortsHeld();
         return false;
     }
     return true;

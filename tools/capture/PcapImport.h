@@ -15,11 +15,14 @@ struct ImportResult {
     CaptureHeader header;
     std::vector<CaptureEvent> events;
     std::size_t packets = 0;
-    std::size_t skipped = 0;  // packets libtins could not read
+    std::size_t skipped = 0;      // packets libtins could not read
+    std::size_t earlier = 0;      // packets stamped before the one ahead of them, given its time
 };
 
-// False with "FILE: what" for a file that is no packet capture, is cut short, or has a link type
-// this cannot read.
+// False with "FILE: what" for a file that is no regular file or no packet capture, is cut short or
+// corrupt, has a link type this cannot read, or holds no TCP packet of `port` (naming the ports it
+// does hold). A capture's times never run backwards: a packet stamped earlier than the one ahead of
+// it (merged captures have them) takes that one's time.
 bool ImportPcap(const std::string& path, unsigned port, ImportResult& result, std::string& error);
 
 }  // namespace mimicbox::capture

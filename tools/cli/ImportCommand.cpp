@@ -6,6 +6,7 @@
 #include "tools/capture/CaptureWriter.h"
 #include "tools/capture/PcapImport.h"
 #include "tools/options/Arguments.h"
+#include "tools/report/Text.h"
 
 namespace mimicbox::cli {
 
@@ -61,7 +62,13 @@ int RunImportCommand(const ImportOptions& options)
     }
     std::printf("imported %llu connections to port %u from %zu packets into %s", static_cast<unsigned long long>(connections),
                 options.port, result.packets, options.out.c_str());
-    std::printf(result.skipped ? " (%zu packets unreadable, skipped)\n" : "\n", result.skipped);
+    std::string notes;
+    if (result.skipped)
+        notes += report::Count(result.skipped, "packet") + " unreadable, skipped";
+    if (result.earlier)
+        notes += (notes.empty() ? "" : "; ") + report::Count(result.earlier, "packet") +
+                 " stamped before the one ahead, given its time";
+    std::printf(notes.empty() ? "\n" : " (%s)\n", notes.c_str());
     return 0;
 }
 
