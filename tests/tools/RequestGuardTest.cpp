@@ -8,11 +8,12 @@ using control::CheckRequest;
 
 namespace {
 
-control::http::HttpRequest Request(std::string method, control::http::Headers headers, std::string query = "")
+control::http::HttpRequest Request(std::string method, control::http::Headers headers, std::string query = "",
+                                   std::string path = "/devices")
 {
     control::http::HttpRequest request;
     request.method = std::move(method);
-    request.path = "/devices";
+    request.path = std::move(path);
     request.query = std::move(query);
     request.headers = std::move(headers);
     return request;
@@ -28,6 +29,9 @@ TEST(RequestGuardTest, OnlyAddressesLocalhostAndGivenNamesAreKnownHosts)
         {"LocalHost", true},      {"plant.lab:9", true},  {"PLANT.LAB", true},        {"attacker.example", false},
         {"localhost.", false},    {"127.0.0.1.nip.io", false}, {"[::1", false},       {"[evil]:80", false},
         {"a:b:c", false},         {"", false},            {"[::1]x", false},
+        // Only digits may follow the colon: the name is all before it.
+        {"localhost:1@evil.example", false}, {"localhost:", false}, {"127.0.0.1:80x", false},
+        {"[::1]:", false},        {"localhost:1234567", false}, {"[::1]:8080", true},
     };
     for (const auto& [host, known] : rows)
         EXPECT_EQ(control::KnownHost(host, names), known) << host;
@@ -73,6 +77,10 @@ TEST(RequestGuardTest, TheTokenComesAsBearerCookieOrOnceInTheQuery)
     const control::GuardAnswer opened = CheckRequest(Request("GET", {}, "token=s3cret"), rules);
     EXPECT_EQ(opened.status, 0);
     EXPECT_EQ(opened.setCookie, "mimicbox_token=s3cret; HttpOnly; SameSite=Strict; Path=/");
+    EXPECT_EQ(opened.redirect, "");  // an API call is answered where it asked
+    // The page opened with the token goes on without it in its address.
+    EXPECT_EQ(CheckRequest(Request("GET", {}, "token=s3cret", "/"), rules).redirect, "/");
+    EXPECT_EQ(CheckRequest(Request("GET", {}, "a=1&token=s3cret&b", "/"), rules).redirect, "/?a=1&b");
     // A change never takes the token from its address, where a link could put it.
     EXPECT_EQ(CheckRequest(Request("POST", {{"content-type", "application/json"}}, "token=s3cret"), rules).status, 401);
     EXPECT_EQ(CheckRequest(Request("GET", {}, "token=wrong"), rules).status, 401);

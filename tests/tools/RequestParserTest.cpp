@@ -102,6 +102,25 @@ TEST(RequestParserTest, WhatDoesNotReadGetsItsStatusAsSoonAsItIsKnown)
     }
 }
 
+TEST(RequestParserTest, TheHeadLimitIsOneWhateverTheSplit)
+{
+    RequestLimits small;
+    small.head = 256;
+    // Heads of the limit's size with their empty line, and one and two bytes more.
+    for (std::size_t size = 255; size <= 258; ++size) {
+        const std::string start = "GET /x HTTP/1.1\r\nX: ";
+        const std::string bytes = start + std::string(size - start.size() - 4, 'a') + "\r\n\r\n";
+        ASSERT_EQ(bytes.size(), size);
+        const Read whole = Feed(bytes, bytes.size(), small);
+        for (std::size_t piece : {std::size_t{1}, std::size_t{7}, size - 1}) {
+            const Read split = Feed(bytes, piece, small);
+            EXPECT_EQ(split.result, whole.result) << size << " in pieces of " << piece;
+            EXPECT_EQ(split.status, whole.status) << size << " in pieces of " << piece;
+        }
+        EXPECT_EQ(whole.status, size <= 256 ? 0 : 431) << size;
+    }
+}
+
 TEST(RequestParserTest, KeepAliveFollowsTheVersionAndTheConnectionHeader)
 {
     struct Row {

@@ -30,6 +30,7 @@ http::HttpResponse ToHttp(Response response)
     out.contentType = std::move(response.contentType);
     out.body = std::move(response.body);
     out.headers = std::move(response.headers);
+    out.headers.insert(out.headers.end(), SafetyHeaders().begin(), SafetyHeaders().end());
     out.stream = std::move(response.stream);
     return out;
 }
@@ -47,6 +48,15 @@ void LoopBridge::Handle(http::HttpRequest request, http::Responder respond)
         if (guard.status == 401)
             refused.headers.emplace_back("WWW-Authenticate", "Bearer");
         respond(std::move(refused));
+        return;
+    }
+    if (!guard.redirect.empty()) {
+        http::HttpResponse moved = ToHttp(Response(303, ""));
+        moved.contentType = "text/plain";
+        moved.headers.emplace_back("Location", guard.redirect);
+        moved.headers.emplace_back("Set-Cookie", guard.setCookie);
+        moved.headers.emplace_back("Cache-Control", "no-store");
+        respond(std::move(moved));
         return;
     }
     auto pending = std::make_shared<Pending>(http_);

@@ -66,24 +66,44 @@ bool CookieMatches(const std::string* header, const std::string& token)
     return false;
 }
 
+// Nothing, or ':' and one to five digits.
+bool PortOrNothing(std::string_view rest)
+{
+    return rest.empty() || (rest.size() >= 2 && rest.size() <= 6 && rest[0] == ':' &&
+                            rest.find_first_not_of("0123456789", 1) == std::string_view::npos);
+}
+
+// The query without its token=, as "?rest" or "".
+std::string WithoutToken(std::string_view query)
+{
+    std::string rest;
+    while (!query.empty()) {
+        const std::size_t end = std::min(query.find('&'), query.size());
+        const std::string_view part = query.substr(0, end);
+        if (!part.empty() && part.substr(0, 6) != "token=" && part != "token") {
+            rest.push_back(rest.empty() ? '?' : '&');
+            rest.append(part);
+        }
+        query.remove_prefix(std::min(end + 1, query.size()));
+    }
+    return rest;
+}
+
 }  // namespace
 
 bool KnownHost(const std::string& host, const std::vector<std::string>& names)
 {
-    std::string name = host;
-    if (!name.empty() && name.front() == '[') {
-        const std::size_t close = name.find(']');
-        if (close == std::string::npos || (close + 1 < name.size() && name[close + 1] != ':'))
-            return false;
-        return IsAddress(name.substr(1, close - 1));
-    }
-    const std::size_t colon = name.find(':');
-    if (colon != std::string::npos) {
-        if (name.find(':', colon + 1) != std::string::npos)
-            return false;
-        name.resize(colon);
-    }
-    name = http::Lower(name);
+    // The name is "[address]", or all up to the first ':'.
+    const bool bracketed = !host.empty() && host.front() == '[';
+    const std::size_t end = bracketed ? host.find(']', 1) : std::min(host.find(':'), host.size());
+    if (end == std::string::npos || (bracketed && (end < 1 || !IsAddress(std::string(host, 1, end - 1)))))
+        return false;
+    const std::size_t after = end + (bracketed ? 1 : 0);
+    if (!PortOrNothing(std::string_view(host).substr(after)))
+        return false;
+    if (bracketed)
+        return true;
+    const std::string name = http::Lower(host.substr(0, end));
     if (name == "localhost" || IsAddress(name))
         return true;
     for (const std::string& known : names) {
@@ -93,25 +113,41 @@ bool KnownHost(const std::string& host, const std::vector<std::string>& names)
     return false;
 }
 
+const std::vector<std::pair<std::string, std::string>>& SafetyHeaders()
+{
+    static const std::vector<std::pair<std::string, std::string>> headers = {
+        {"Content-Security-Policy", "default-src 'self'; img-src 'self' data:; object-src 'none'; base-uri 'none'; "
+                                    "form-action 'self'; frame-ancestors 'none'"},
+        {"X-Frame-Options", "DENY"},
+        {"X-Content-Type-Options", "nosniff"},
+        {"Referrer-Policy", "no-referrer"},
+    };
+    return headers;
+}
+
 GuardAnswer CheckRequest(const http::HttpRequest& request, const AccessRules& rules)
 {
     // Only a browser lets another site's page choose the name it reaches; browsers always send Host.
     const std::string* host = request.Header("host");
     if (host && !KnownHost(*host, rules.hosts))
-        return {403, "this server does not answer to the name '" + *host + "'; see --control-host", {}};
+        return {403, "this server does not answer to the name '" + *host + "'; see --control-host", {}, {}};
     GuardAnswer answer;
     if (!rules.token.empty()) {
         std::string given;
         const bool inQuery = request.method == "GET" && http::QueryValue(request.query, "token", given) &&
                              SameText(given, rules.token);
-        if (inQuery)
+        if (inQuery) {
             answer.setCookie = std::string(kCookie) + "=" + rules.token + "; HttpOnly; SameSite=Strict; Path=/";
+            // The page goes on without the token, so that it leaves the address bar and the history.
+            if (request.path == "/")
+                answer.redirect = "/" + WithoutToken(request.query);
+        }
         else if (!BearerMatches(request.Header("authorization"), rules.token) &&
                  !CookieMatches(request.Header("cookie"), rules.token))
-            return {401, "a bearer token is needed", {}};
+            return {401, "a bearer token is needed", {}, {}};
     }
     if (CarriesChange(request.method) && !IsJson(request.Header("content-type")))
-        return {415, "a request that changes something must be sent as Content-Type: application/json", {}};
+        return {415, "a request that changes something must be sent as Content-Type: application/json", {}, {}};
     return answer;
 }
 

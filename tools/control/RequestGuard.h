@@ -20,12 +20,18 @@ struct GuardAnswer {
     int status = 0;         // 0: let in; else 401, 403 or 415
     std::string message;
     std::string setCookie;  // when let in with ?token=: the cookie to hand the browser
+    std::string redirect;   // the page opened with ?token=: where to send the browser instead, without it
 };
 
 GuardAnswer CheckRequest(const http::HttpRequest& request, const AccessRules& rules);
 
-// Whether the Host header's value, port and all, names this server: an IP address written out, which
-// no rebinding can take over, "localhost", or one of the names given.
+// Whether the Host header's value names this server: an IP address written out, which no rebinding
+// can take over, "localhost", or one of the names given, compared without regard to case; then at most
+// ':' and a port of digits. Anything else ("localhost:1@evil.example") is no name of this server.
 bool KnownHost(const std::string& host, const std::vector<std::string>& names);
+
+// The headers every answer carries: no page of another site may frame the dashboard (a click in a
+// hidden frame would drive the plant), and the page loads nothing but its own server's scripts.
+const std::vector<std::pair<std::string, std::string>>& SafetyHeaders();
 
 }  // namespace mimicbox::control

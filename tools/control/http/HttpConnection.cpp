@@ -198,6 +198,7 @@ void HttpConnection::AfterAnswer()
     parser_.Reset();
     timing_ = false;
     state_ = State::kReading;
+    idleSince_ = std::chrono::steady_clock::now();
     Expire(settings_.idleTimeout, [this] { Close(); });
     // A request sent behind the last one is already here.
     Process();
@@ -212,6 +213,8 @@ void HttpConnection::Expire(std::chrono::milliseconds after, std::function<void(
             onExpired();
     });
 }
+
+bool HttpConnection::Idle() const { return state_ == State::kReading && !parser_.Started() && outbox_.empty(); }
 
 void HttpConnection::Shutdown()
 {

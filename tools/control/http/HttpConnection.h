@@ -36,6 +36,10 @@ public:
     void Shutdown();
     // Closes at once.
     void Close();
+    // Whether it waits for a request of which no byte has come, and since when: such a client may be
+    // closed to make room for a new one.
+    bool Idle() const;
+    std::chrono::steady_clock::time_point IdleSince() const { return idleSince_; }
 
 private:
     enum class State { kReading, kHandling, kWriting, kStreaming, kClosed };
@@ -76,6 +80,7 @@ private:
     bool timing_ = false;  // the request timer runs
     uint64_t timerGeneration_ = 0;
     uint64_t requests_ = 0;  // handed to the handler so far
+    std::chrono::steady_clock::time_point idleSince_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace mimicbox::control::http

@@ -55,7 +55,7 @@ void HttpServer::OnAccepted(asio::ip::tcp::socket socket)
 {
     if (stopping_)
         return;
-    if (clients_.size() >= maxClients_) {
+    if (clients_.size() >= maxClients_ && !CloseLongestIdle()) {
         Refuse(std::move(socket));
         return;
     }
@@ -63,6 +63,20 @@ void HttpServer::OnAccepted(asio::ip::tcp::socket socket)
     auto client = std::make_shared<HttpConnection>(std::move(socket), *handler_, error_, settings_, Forget(false, id));
     clients_.emplace(id, client);
     client->Start();
+}
+
+bool HttpServer::CloseLongestIdle()
+{
+    auto longest = clients_.end();
+    for (auto it = clients_.begin(); it != clients_.end(); ++it) {
+        if (it->second->Idle() && (longest == clients_.end() || it->second->IdleSince() < longest->second->IdleSince()))
+            longest = it;
+    }
+    if (longest == clients_.end())
+        return false;
+    longest->second->Close();
+    clients_.erase(longest);
+    return true;
 }
 
 void HttpServer::Refuse(asio::ip::tcp::socket socket)

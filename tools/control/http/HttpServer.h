@@ -1,6 +1,7 @@
 // The control API's HTTP/1.1 server: its own Asio loop on a thread of its own, so that no client can
-// hold up the runner's loop. At most `maxClients` clients are served at once; any beyond them are
-// answered 503 at once, whatever they send or do not send. Stop ends idle clients at once and lets
+// hold up the runner's loop. At most `maxClients` clients are served at once; a new one beyond them
+// takes the place of the client that has waited longest without sending a byte of a request, and
+// when every one is busy it is answered 503 at once, whatever it sends or does not send. Stop ends idle clients at once and lets
 // answers under way finish, for at most two seconds.
 #pragma once
 
@@ -44,6 +45,8 @@ public:
 private:
     void OnAccepted(asio::ip::tcp::socket socket);
     void Refuse(asio::ip::tcp::socket socket);
+    // Closes the client idle longest; false when none is idle.
+    bool CloseLongestIdle();
     void BeginStop();
     // Takes a closed client out later, from the loop, never from inside its own call.
     std::function<void()> Forget(bool refused, uint64_t id);

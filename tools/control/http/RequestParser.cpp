@@ -89,7 +89,9 @@ RequestParser::Result RequestParser::ReadHead(std::string& input)
         input.erase(0, head_.size() - before);
         return Result::kNeedMore;
     }
-    if (end > limits_.head + 2)
+    // The same bound as while the head is incomplete, so that the answer does not hang on how the
+    // bytes arrived: the head with its empty line fits the limit.
+    if (end > limits_.head)
         return Fail(431, "the request's head is over " + std::to_string(limits_.head / 1024) + " KB");
     input.erase(0, end - before);
     head_.resize(end);

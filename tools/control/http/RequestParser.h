@@ -1,5 +1,5 @@
 // Reads HTTP/1.1 requests from the bytes of a connection as they arrive, within limits: the head
-// (request line and headers) up to 8 KB, the body up to 1 MB, by Content-Length or chunked. What
+// (request line, headers and the empty line after them) up to 8 KB however its bytes arrive, the body up to 1 MB, by Content-Length or chunked. What
 // does not read gets the status to answer with and a message, never an exception.
 #pragma once
 

@@ -12,6 +12,7 @@ const char* ReasonPhrase(int status)
     case 201: return "Created";
     case 202: return "Accepted";
     case 204: return "No Content";
+    case 303: return "See Other";
     case 400: return "Bad Request";
     case 401: return "Unauthorized";
     case 403: return "Forbidden";

@@ -158,9 +158,11 @@ Mimic.DeviceTable = class {
         return `<span${cls}>${Mimic.escape(c.text(d))}</span>`;
       }).join('');
       const selected = d.name === this.selected ? ' selected' : '';
-      html += `<div class="row${selected}" data-name="${d.name}" style="top:${i * kRowHeight}px">${cells}</div>`;
+      html += `<div class="row${selected}" data-name="${d.name}">${cells}</div>`;
     }
     this.body.innerHTML = html;
+    // Placed through the style object: the page's policy takes no style attribute in markup.
+    Array.from(this.body.children).forEach((row, k) => { row.style.top = `${(first + k) * kRowHeight}px`; });
   }
 };
 
