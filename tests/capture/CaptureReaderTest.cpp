@@ -41,6 +41,33 @@ TEST(CaptureReaderTest, WhatIsWrittenReadsBackByteForByte)
     EXPECT_THAT(text, HasSubstr(R"("records":[{"model":"relay","serial":1005,"command":11}])"));
 }
 
+TEST(CaptureReaderTest, TextFieldsSurviveAReadAndAWrite)
+{
+    // As a person might write them into a capture, and as written by the program.
+    const char* const texts[] = {"p\xc3\xa9:1", "\xe2\x82\xac", "tab\there \"quoted\"", "\xff\xfe no UTF-8"};
+    for (const char* text : texts) {
+        CaptureEvent event;
+        event.kind = CaptureKind::kReset;
+        event.peer = text;
+        event.reason = text;
+        const std::string written = HeaderLine({"record", text, 0}) + EventLine(event, {});
+        Capture once;
+        std::string error;
+        ASSERT_TRUE(ParseCapture(written, "c.jsonl", once, error)) << error;
+        const std::string again = HeaderLine(once.header) + EventLine(once.events[0], {});
+        Capture twice;
+        ASSERT_TRUE(ParseCapture(again, "c.jsonl", twice, error)) << error;
+        EXPECT_EQ(again, written) << text;
+        EXPECT_EQ(twice.events[0].peer, once.events[0].peer) << text;
+        EXPECT_EQ(twice.header.server, once.header.server) << text;
+    }
+    Capture read;
+    std::string error;
+    ASSERT_TRUE(ParseCapture(kHeader + R"({"t":0,"conn":1,"event":"connect","peer":"p\u00e9"})", "c.jsonl", read, error));
+    EXPECT_EQ(read.events[0].peer, "p\xc3\xa9");
+    EXPECT_THAT(EventLine(read.events[0], {}), HasSubstr("\"peer\":\"p\xc3\xa9\""));
+}
+
 struct BadCapture {
     const char* name;
     std::string text;
@@ -75,6 +102,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "c.jsonl:2: \"from\" must be \"device\" or \"server\""},
         BadCapture{"WideCodePoint", kHeader + R"({"t":0,"conn":1,"event":"data","from":"device","bytes":"\u0100"})",
                    "c.jsonl:2: \"bytes\" must be a string of code points up to U+00FF, one for each byte"},
+        BadCapture{"FractionalConnection", kHeader + R"({"t":0,"conn":1.5,"event":"connect"})",
+                   "c.jsonl:2: an event needs \"conn\", the connection's number"},
         BadCapture{"NegativeConnection", kHeader + R"({"t":0,"conn":-1,"event":"connect"})",
                    "c.jsonl:2: an event needs \"conn\", the connection's number"},
         BadCapture{"NoTime", kHeader + R"({"conn":1,"event":"connect"})", "c.jsonl:2: an event needs \"t\", seconds from the start, at most 1e9"},

@@ -5,6 +5,7 @@
 
 #include "core/DeviceModel.h"
 #include "link/Record.h"
+#include "tools/report/ByteText.h"
 #include "tools/report/RecordDecoder.h"
 #include "tools/report/Text.h"
 
@@ -91,15 +92,38 @@ void AppendJsonString(std::string& out, std::string_view text)
     out += '"';
 }
 
+void AppendJsonText(std::string& out, std::string_view text)
+{
+    if (!report::IsUtf8(text)) {
+        AppendJsonString(out, text);
+        return;
+    }
+    // Control characters and quotes as AppendJsonString writes them; the rest as it is.
+    std::size_t from = 0;
+    out += '"';
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == '"' || byte == '\\') {
+            out.append(text.substr(from, i - from));
+            std::string escaped;
+            AppendJsonString(escaped, text.substr(i, 1));
+            out.append(escaped, 1, escaped.size() - 2);
+            from = i + 1;
+        }
+    }
+    out.append(text.substr(from));
+    out += '"';
+}
+
 std::string HeaderLine(const CaptureHeader& header)
 {
     std::string line = "{\"capture\":\"mimicbox\"";
     AppendKey(line, "version");
     AppendNumber(line, kVersion);
     AppendKey(line, "source");
-    AppendJsonString(line, header.source);
+    AppendJsonText(line, header.source);
     AppendKey(line, "server");
-    AppendJsonString(line, header.server);
+    AppendJsonText(line, header.server);
     AppendKey(line, "start_wall");
     AppendNumber(line, header.startWall);
     line += "}\n";
@@ -115,7 +139,7 @@ void AppendEventLine(std::string& out, const CaptureEvent& event, const std::vec
     AppendKey(out, "conn");
     AppendNumber(out, event.conn);
     AppendKey(out, "peer");
-    AppendJsonString(out, event.peer);
+    AppendJsonText(out, event.peer);
     AppendKey(out, "event");
     AppendJsonString(out, KindName(event.kind));
     if (event.kind == CaptureKind::kData || event.kind == CaptureKind::kHalfClose || event.kind == CaptureKind::kReset) {
@@ -136,7 +160,7 @@ void AppendEventLine(std::string& out, const CaptureEvent& event, const std::vec
     }
     if (!event.reason.empty()) {
         AppendKey(out, "reason");
-        AppendJsonString(out, event.reason);
+        AppendJsonText(out, event.reason);
     }
     out += "}\n";
 }

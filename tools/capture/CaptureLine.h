@@ -24,5 +24,8 @@ std::string EventLine(const CaptureEvent& event, const std::vector<std::string_v
 
 // `text` as a JSON string, quotes included, each byte taken as the code point of its number (Latin-1).
 void AppendJsonString(std::string& out, std::string_view text);
+// Text (an address, a reason) as a JSON string: as the UTF-8 it is, so that it reads back the same;
+// bytes that are no UTF-8 as Latin-1, which is valid JSON whatever they are.
+void AppendJsonText(std::string& out, std::string_view text);
 
 }  // namespace mimicbox::capture

@@ -11,4 +11,8 @@ std::string Latin1ToUtf8(std::string_view bytes);
 // The way back: false when `text` is no UTF-8 or holds a code point beyond 255.
 bool Utf8ToLatin1(std::string_view text, std::string& bytes);
 
+// Whether `text` is well-formed UTF-8: no stray or missing continuation byte, no overlong form, no
+// surrogate, nothing beyond U+10FFFF.
+bool IsUtf8(std::string_view text);
+
 }  // namespace mimicbox::report
