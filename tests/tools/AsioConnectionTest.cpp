@@ -126,7 +126,7 @@ protected:
 
     std::unique_ptr<io::AsioNetwork> Network(unsigned port, std::size_t maxUnsent = io::kMaxUnsent)
     {
-        return std::make_unique<io::AsioNetwork>(context_, "127.0.0.1", port, std::vector<asio::ip::address_v4>{},
+        return std::make_unique<io::AsioNetwork>(context_, "127.0.0.1", port, std::vector<asio::ip::address>{},
                                                  sender_, maxUnsent);
     }
     // Device 0's connection, once it connected or failed.

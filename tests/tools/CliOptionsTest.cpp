@@ -82,6 +82,21 @@ TEST(CliOptionsTest, RangesAndShardsPickTheDevicesOfThisProcess)
     EXPECT_EQ(options.plant.devices.back(), (DeviceIdentity{TYPE_RELAY, 3500}));
 }
 
+TEST(CliOptionsTest, IPv6AddressesAreTakenWhereverAnAddressIs)
+{
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"--all", "--server", "[::1]", "--source", "::1", "--control", "[::1]:0"}, options, error)) << error;
+    EXPECT_EQ(options.server, "::1");
+    EXPECT_EQ(options.sources, std::vector<std::string>{"::1"});
+    EXPECT_EQ(options.controlAddress, "::1");
+    // ::1 is loopback: no token is needed; any other address needs one.
+    EXPECT_FALSE(Parse({"--all", "--control", "[::]:0"}, options, error));
+    EXPECT_EQ(error, "serving the control API on :: needs --control-token");
+    // Without brackets, an IPv6 address cannot be told from its port.
+    EXPECT_FALSE(Parse({"--all", "--control", "::1:8080"}, options, error));
+}
+
 TEST(CliOptionsTest, UsageErrorsNameTheirArgument)
 {
     struct Row {
@@ -108,7 +123,7 @@ TEST(CliOptionsTest, UsageErrorsNameTheirArgument)
         {{"--all", "--port", "65536"}, "bad value '65536' for --port (must lie from 1 to 65535)"},
         {{"--all", "--port", "x"}, "bad value 'x' for --port (must be a whole number)"},
         {{"--all", "--server", ""}, "bad value '' for --server (must name a host)"},
-        {{"--all", "--source", "localhost"}, "bad value 'localhost' for --source (an IPv4 address of this machine)"},
+        {{"--all", "--source", "localhost"}, "bad value 'localhost' for --source (an IPv4 or IPv6 address of this machine)"},
         {{"--all", "--temperature", "150.01"}, "bad value '150.01' for --temperature (must lie from -30 to 150)"},
         {{"--all", "--temperature", "21,5"}, "bad value '21,5' for --temperature (must be a number)"},
         {{"--all", "--step", "sideways"}, "bad value 'sideways' for --step (must be none, up, up-fast, down or down-fast)"},
@@ -122,9 +137,9 @@ TEST(CliOptionsTest, UsageErrorsNameTheirArgument)
         {{"--all", "--verbose"}, "unknown option '--verbose'"},
         {{"--all", "stray"}, "unexpected argument 'stray'"},
         {{"--all", "--control", "localhost:80"},
-         "bad value 'localhost:80' for --control (ADDRESS:PORT, an IPv4 address and a port from 0 to 65535)"},
+         "bad value 'localhost:80' for --control (ADDRESS:PORT, an IPv4 address or [an IPv6 one] and a port from 0 to 65535)"},
         {{"--all", "--control", "127.0.0.1:65536"},
-         "bad value '127.0.0.1:65536' for --control (ADDRESS:PORT, an IPv4 address and a port from 0 to 65535)"},
+         "bad value '127.0.0.1:65536' for --control (ADDRESS:PORT, an IPv4 address or [an IPv6 one] and a port from 0 to 65535)"},
         {{"--all", "--control", "0.0.0.0:8080"}, "serving the control API on 0.0.0.0 needs --control-token"},
         {{"--replay", "/nonexistent/field.jsonl"}, "/nonexistent/field.jsonl: No such file or directory"},
     };

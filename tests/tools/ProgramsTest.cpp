@@ -60,9 +60,9 @@ private:
 };
 
 // mimicbox-server on a port of its own choosing; 0 when it did not say which.
-unsigned ServerPort(Subprocess& server)
+unsigned ServerPort(Subprocess& server, const std::string& address = "127.0.0.1")
 {
-    const std::string prefix = "listening on 127.0.0.1:";
+    const std::string prefix = "listening on " + address + ":";
     if (!server.WaitForOutput(prefix))
         return 0;
     const std::string& output = server.Output();
@@ -233,6 +233,32 @@ TEST(ProgramsTest, CliAgainstTheReferenceServer)
     server.Signal(SIGINT);
     EXPECT_EQ(server.Wait(), 0);
     EXPECT_THAT(server.Output(), HasSubstr("stopped"));
+}
+
+TEST(ProgramsTest, EveryAddressMayBeIPv6AndAnUnknownNameIsSaidOnce)
+{
+    Subprocess server(MIMICBOX_SERVER, {"--listen", "::1", "--port", "0", "--toggle-every", "0.3"});
+    const unsigned nPort = ServerPort(server, "[::1]");
+    ASSERT_NE(nPort, 0u);
+    Subprocess cli(MIMICBOX_CLI, {"--server", "::1", "--port", std::to_string(nPort), "--source", "::1", "--device",
+                                  "relay:1005", "--reports", "3", "--control", "[::1]:0", "--quiet"});
+    EXPECT_TRUE(cli.WaitForOutput("control: http://[::1]:"));
+    EXPECT_EQ(cli.Wait(), 0) << cli.Errors();
+    EXPECT_THAT(cli.Output(), ::testing::ContainsRegex("relay:1005: 3 reports, [1-9][0-9]* commands?"));
+    ASSERT_TRUE(server.WaitForOutput("Relay-Box 1005"));
+    EXPECT_THAT(server.Output(), ::testing::ContainsRegex("\\[::1\\]:[0-9]+ Relay-Box 1005"));
+    server.Signal(SIGINT);
+    EXPECT_EQ(server.Wait(), 0);
+
+    Subprocess unknown(MIMICBOX_CLI, {"--server", "no-such-host.invalid", "--all", "--quiet"});
+    EXPECT_EQ(unknown.Wait(), 1);
+    EXPECT_EQ(unknown.Errors().find("cannot resolve no-such-host.invalid"),
+              unknown.Errors().rfind("cannot resolve no-such-host.invalid"));
+    EXPECT_THAT(unknown.Errors(), HasSubstr("cannot resolve no-such-host.invalid"));
+
+    Subprocess badListen(MIMICBOX_SERVER, {"--listen", "::1::2"});
+    EXPECT_EQ(badListen.Wait(), 2);
+    EXPECT_THAT(badListen.Errors(), HasSubstr("bad value '::1::2' for --listen (an IPv4 or IPv6 address)"));
 }
 
 TEST(ProgramsTest, ServerFlagsUnreadableRecordsAndTogglesOnRequest)

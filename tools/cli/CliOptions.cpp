@@ -1,7 +1,6 @@
 #include "tools/cli/CliOptions.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <charconv>
 #include <filesystem>
 
@@ -100,7 +99,8 @@ bool TakeDevices(const Typed& typed, const sim::ScenarioPlan& plan, CliOptions& 
 bool ReadControl(const Typed& typed, CliOptions& options, std::string& error)
 {
     if (!options::ParseHostPort(typed.control, true, 0, options.controlAddress, options.controlPort))
-        return BadValue(error, typed.control, "--control", "ADDRESS:PORT, an IPv4 address and a port from 0 to 65535");
+        return BadValue(error, typed.control, "--control",
+                        "ADDRESS:PORT, an IPv4 address or [an IPv6 one] and a port from 0 to 65535");
     options.controlToken = typed.controlToken;
     options.controlHosts = typed.controlHosts;
     // The token also travels as a cookie, whose value takes no space, quote, comma, semicolon or
@@ -116,10 +116,7 @@ bool ReadControl(const Typed& typed, CliOptions& options, std::string& error)
         options.dataDir = typed.dataDir;
     }
     // Only this machine may drive the plant without a token.
-    in_addr address{};
-    ::inet_pton(AF_INET, options.controlAddress.c_str(), &address);
-    const bool loopback = (ntohl(address.s_addr) >> 24) == 127;
-    if (!loopback && options.controlToken.empty()) {
+    if (!options::IsLoopback(options.controlAddress) && options.controlToken.empty()) {
         error = "serving the control API on " + options.controlAddress + " needs --control-token";
         return false;
     }
@@ -153,14 +150,15 @@ bool ReadPlant(const Typed& typed, CliOptions& options, std::string& error)
 // What only the command line says: how to connect, reconnect and report, and the seed.
 bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
 {
+    options.server = options::Unbracketed(options.server);
     if (options.server.empty())
-        return BadValue(error, options.server, "--server", "a host name or IPv4 address");
+        return BadValue(error, options.server, "--server", "a host name, or an IPv4 or IPv6 address");
     for (const std::string& source : typed.sources) {
-        in_addr address{};
-        if (::inet_pton(AF_INET, source.c_str(), &address) != 1)
-            return BadValue(error, source, "--source", "an IPv4 address of this machine");
+        std::string address;
+        if (!options::ParseAddress(source, address))
+            return BadValue(error, source, "--source", "an IPv4 or IPv6 address of this machine");
+        options.sources.push_back(address);
     }
-    options.sources = typed.sources;
     double seconds = 0;
     if (!typed.reconnect.empty() && !options::ParseSeconds(typed.reconnect, false, seconds))
         return BadValue(error, typed.reconnect, "--reconnect", "a number of seconds above 0");

@@ -17,7 +17,7 @@ struct CliOptions {
     sim::PlantConfig plant;  // the devices of this shard and how they behave
     std::string server = "127.0.0.1";
     unsigned port = 54741;
-    std::vector<std::string> sources;  // dotted IPv4 addresses
+    std::vector<std::string> sources;  // IPv4 or IPv6 addresses, of one family
     std::optional<uint64_t> seed;      // none: a new seed each run
     std::string logJson;               // JSON Lines of every event; "-" for standard output
     std::string summaryJson;           // the summary as JSON; "-" for standard output

@@ -65,12 +65,13 @@ void DescribeDevices(CLI::App& app, Typed& typed)
 
 void DescribeConnection(CLI::App& app, Typed& typed)
 {
-    app.add_option("--server", typed.server, "host name or IPv4 address of the device server (default 127.0.0.1)")
+    app.add_option("--server", typed.server, "host name, or IPv4 or IPv6 address, of the device server (default 127.0.0.1); looked up once at the "
+                   "start, and a name that does not resolve ends the run with status 1")
         ->type_name("HOST")->multi_option_policy(last)->group("Connection");
     app.add_option("--port", typed.port, "its TCP port (default 54741)")->type_name("N")->multi_option_policy(last)->group("Connection");
     app.add_option("--source", typed.sources,
-                   "connect from this local IPv4 address; given many times, the devices take turns, so that one "
-                   "machine can open more connections than one address has ports")
+                   "connect from this local IPv4 or IPv6 address; given many times (of one family), the devices take "
+                   "turns, so that one machine can open more connections than one address has ports")
         ->type_name("ADDRESS")->allow_extra_args(false)->group("Connection");
     app.add_option("--ramp-up", typed.rampUp, "spread the devices' connects evenly over SECONDS (default 0)")
         ->type_name("SECONDS")->multi_option_policy(last)->group("Connection");
@@ -124,7 +125,7 @@ void DescribeControl(CLI::App& app, Typed& typed)
         ->type_name("FILE")->multi_option_policy(last)->group("Running");
     app.add_option("--control", typed.control,
                    "serve the live control API (HTTP/1.1, JSON; see control-api.md in the documentation) and the dashboard "
-                   "on ADDRESS:PORT; port 0 picks a free one, and the first lines printed are then 'control: "
+                   "on ADDRESS:PORT ([ADDRESS]:PORT for IPv6); port 0 picks a free one, and the first lines printed are then 'control: "
                    "http://ADDRESS:PORT' and 'dashboard: http://ADDRESS:PORT/'; devices may then be added while it runs, "
                    "so none need be given")
         ->type_name("ADDRESS:PORT")->multi_option_policy(last)->group("Running");

@@ -7,6 +7,7 @@
 
 #include "tools/cli/OutputFile.h"
 #include "tools/io/DescriptorLimit.h"
+#include "tools/io/HostResolver.h"
 #include "tools/io/ReplayConnection.h"
 #include "tools/io/StopSignals.h"
 #include "tools/report/JUnit.h"
@@ -174,9 +175,11 @@ int RunExactReplay(const CliOptions& options)
     asio::io_context context;
     asio::ip::tcp::resolver resolver(context);
     asio::error_code failed;
-    const auto found = resolver.resolve(asio::ip::tcp::v4(), options.server, std::to_string(options.port), failed);
-    if (failed || found.empty()) {
-        std::fprintf(stderr, "mimicbox-cli: cannot find the server %s: %s\n", options.server.c_str(), failed.message().c_str());
+    const auto found = resolver.resolve(options.server, std::to_string(options.port), failed);
+    const auto server = failed ? std::nullopt : io::HostResolver::Choose(found, std::nullopt);
+    if (!server) {
+        std::fprintf(stderr, "mimicbox-cli: cannot find the server %s: %s\n", options.server.c_str(),
+                     (failed ? failed : asio::error::host_not_found).message().c_str());
         return 1;
     }
     OutputFile junit;
@@ -189,7 +192,7 @@ int RunExactReplay(const CliOptions& options)
     std::fflush(stdout);
 
     io::ReplayTally tally;
-    Rounds rounds(context, replay, *found.begin(), tally);
+    Rounds rounds(context, replay, *server, tally);
     asio::steady_timer end(context);
     io::StopSignals signals(context, [&] {
         end.cancel();

@@ -9,6 +9,7 @@
 #include "tools/capture/CaptureWriter.h"
 #include "tools/io/ChooseSender.h"
 #include "tools/io/DescriptorLimit.h"
+#include "tools/io/HostResolver.h"
 #include "tools/io/RecordProxy.h"
 #include "tools/io/StopSignals.h"
 #include "tools/options/Arguments.h"
@@ -40,18 +41,19 @@ bool Resolve(const std::string& server, asio::ip::tcp::endpoint& endpoint, std::
     std::string host;
     unsigned port = 0;
     if (!options::ParseHostPort(server, false, 1, host, port)) {
-        error = "bad value '" + server + "' for --server (must be HOST:PORT, a port from 1 to 65535)";
+        error = "bad value '" + server + "' for --server (must be HOST:PORT, [IPv6]:PORT, a port from 1 to 65535)";
         return false;
     }
     asio::io_context context;
     asio::ip::tcp::resolver resolver(context);
     asio::error_code failed;
-    const auto results = resolver.resolve(asio::ip::tcp::v4(), host, std::to_string(port), failed);
-    if (failed || results.empty()) {
-        error = "cannot find the server " + host + ": " + failed.message();
+    const auto results = resolver.resolve(host, std::to_string(port), failed);
+    const auto chosen = failed ? std::nullopt : io::HostResolver::Choose(results, std::nullopt);
+    if (!chosen) {
+        error = "cannot find the server " + host + ": " + (failed ? failed : asio::error::host_not_found).message();
         return false;
     }
-    endpoint = *results.begin();
+    endpoint = *chosen;
     return true;
 }
 
@@ -79,7 +81,8 @@ int RunRecordCommand(const RecordOptions& options)
     asio::ip::tcp::endpoint server;
     std::string error;
     if (!options::ParseHostPort(options.listen, true, 0, listenAddress, listenPort))
-        error = "bad value '" + options.listen + "' for --listen (must be ADDRESS:PORT, an IPv4 address and a port)";
+        error = "bad value '" + options.listen +
+                "' for --listen (must be ADDRESS:PORT, an IPv4 address or [an IPv6 one] and a port)";
     else
         Resolve(options.server, server, error);
     // Two descriptors a connection; a thousand connections and some to spare.
@@ -102,8 +105,8 @@ int RunRecordCommand(const RecordOptions& options)
         std::fprintf(stderr, "mimicbox-cli record: %s\n", error.c_str());
         return 2;
     }
-    std::printf("recording: devices connect to %s:%u, passed on to %s, captured in %s\n", listenAddress.c_str(),
-                proxy.Port(), options.server.c_str(), options.out.c_str());
+    std::printf("recording: devices connect to %s, passed on to %s, captured in %s\n",
+                options::JoinHostPort(listenAddress, proxy.Port()).c_str(), options.server.c_str(), options.out.c_str());
     std::fflush(stdout);
 
     asio::steady_timer end(context);

@@ -9,6 +9,7 @@
 #include "tools/control/LineCommands.h"
 #include "tools/io/ChooseSender.h"
 #include "tools/io/DescriptorLimit.h"
+#include "tools/options/HostPort.h"
 #include "tools/report/HtmlReport.h"
 #include "tools/report/JUnit.h"
 #include "tools/report/PlantLogs.h"
@@ -30,13 +31,19 @@ int UsageError(const std::string& error)
 }
 
 bool ReadSources(asio::io_context& context, const std::vector<std::string>& texts,
-                 std::vector<asio::ip::address_v4>& sources, std::string& error)
+                 std::vector<asio::ip::address>& sources, std::string& error)
 {
     for (const std::string& text : texts) {
         std::error_code ignored;
-        sources.push_back(asio::ip::make_address_v4(text, ignored));
+        sources.push_back(asio::ip::make_address(text, ignored));
         if (!io::CheckSourceAddress(context, sources.back(), error))
             return false;
+        // One family for all: the server is reached over it.
+        if (sources.back().is_v6() != sources.front().is_v6()) {
+            error = "--source " + text + " and --source " + texts.front() + " are of two families: give IPv4 or IPv6 "
+                    "addresses, as the server's address is";
+            return false;
+        }
     }
     return true;
 }
@@ -103,7 +110,7 @@ bool Runner::Prepare(int& status)
         std::fprintf(stderr, "mimicbox-cli: %s\n", error.c_str());
         return false;
     }
-    std::vector<asio::ip::address_v4> sources;
+    std::vector<asio::ip::address> sources;
     if (!ReadSources(context_, options_.sources, sources, error) ||
         (!options_.logJson.empty() && !logJson_.Open(options_.logJson, error)) ||
         (!options_.summaryJson.empty() && !summaryJson_.Open(options_.summaryJson, error)) ||
@@ -125,10 +132,16 @@ bool Runner::Prepare(int& status)
     // to the microsecond.
     ::prctl(PR_SET_TIMERSLACK, 1UL);
     Build(sources, std::move(sender));
+    // Once for the whole plant: a name that does not resolve is said once, not by every device.
+    if (!network_->ResolveServer(error)) {
+        std::fprintf(stderr, "mimicbox-cli: %s\n", error.c_str());
+        status = 1;
+        return false;
+    }
     return true;
 }
 
-void Runner::Build(const std::vector<asio::ip::address_v4>& sources, std::shared_ptr<io::UringSender> sender)
+void Runner::Build(const std::vector<asio::ip::address>& sources, std::shared_ptr<io::UringSender> sender)
 {
     const sim::PlantConfig& config = options_.plant;
     network_ = std::make_unique<io::AsioNetwork>(context_, options_.server, options_.port, sources, std::move(sender));
@@ -176,8 +189,9 @@ bool Runner::ServeControl(std::string& error)
         control::AccessRules{options_.controlToken, options_.controlHosts});
     if (!http_->Listen(options_.controlAddress, options_.controlPort, error))
         return false;
-    std::printf("control: http://%s:%u\n", options_.controlAddress.c_str(), http_->Port());
-    std::printf("dashboard: http://%s:%u/\n", options_.controlAddress.c_str(), http_->Port());
+    const std::string address = options::JoinHostPort(options_.controlAddress, http_->Port());
+    std::printf("control: http://%s\n", address.c_str());
+    std::printf("dashboard: http://%s/\n", address.c_str());
     http_->Start();
     return true;
 }

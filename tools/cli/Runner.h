@@ -40,7 +40,7 @@ private:
     // Descriptors, source addresses and output files; false with the status to exit with.
     bool Prepare(int& status);
     // The plant, and every sink of its events.
-    void Build(const std::vector<asio::ip::address_v4>& sources, std::shared_ptr<io::UringSender> sender);
+    void Build(const std::vector<asio::ip::address>& sources, std::shared_ptr<io::UringSender> sender);
     // The control API and the terminal's line commands.
     bool ServeControl(std::string& error);
     void ReadLineCommands();

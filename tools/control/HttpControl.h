@@ -19,7 +19,7 @@ public:
                 http::ConnectionSettings settings = {});
     ~HttpControl();
 
-    // Binds to the IPv4 address and port (0 picks a free one); false with a message.
+    // Binds to the IPv4 or IPv6 address and port (0 picks a free one); false with a message.
     bool Listen(const std::string& address, unsigned port, std::string& error);
     unsigned Port() const { return server_->Port(); }
     void Start();

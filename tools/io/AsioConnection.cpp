@@ -28,27 +28,31 @@ private:
 }  // namespace
 
 AsioNetwork::AsioNetwork(asio::io_context& context, const std::string& host, unsigned port,
-                         std::vector<asio::ip::address_v4> sources, std::shared_ptr<UringSender> sender,
+                         std::vector<asio::ip::address> sources, std::shared_ptr<UringSender> sender,
                          std::size_t maxUnsent)
-    : context_(context), resolver_(std::make_shared<HostResolver>(context, host, port)), sources_(std::move(sources)),
+    : context_(context),
+      resolver_(std::make_shared<HostResolver>(
+          context, host, port,
+          sources.empty() ? std::nullopt : std::optional<tcp>(sources.front().is_v6() ? tcp::v6() : tcp::v4()))),
+      sources_(std::move(sources)),
       buffer_(std::make_shared<ReadBuffer>()), sender_(std::move(sender)), maxUnsent_(maxUnsent)
 {
 }
 
 std::unique_ptr<sim::Connection> AsioNetwork::Create(std::size_t index, sim::ConnectionHandler& handler)
 {
-    std::optional<asio::ip::address_v4> source;
+    std::optional<asio::ip::address> source;
     if (!sources_.empty())
         source = sources_[index % sources_.size()];
     DeviceLink::Setup setup{resolver_, source, buffer_, maxUnsent_, sender_, sender_ != nullptr};
     return std::make_unique<AsioConnection>(std::make_shared<DeviceLink>(context_, std::move(setup), handler));
 }
 
-bool CheckSourceAddress(asio::io_context& context, const asio::ip::address_v4& address, std::string& error)
+bool CheckSourceAddress(asio::io_context& context, const asio::ip::address& address, std::string& error)
 {
     tcp::socket probe(context);
     std::error_code result;
-    probe.open(tcp::v4(), result);
+    probe.open(address.is_v6() ? tcp::v6() : tcp::v4(), result);
     if (!result)
         probe.bind(tcp::endpoint(address, 0), result);
     if (!result)

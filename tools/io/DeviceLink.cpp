@@ -90,7 +90,7 @@ void DeviceLink::OnResolved(const std::error_code& error, const tcp::endpoint& e
         return;
     }
     std::error_code openError;
-    socket_.open(tcp::v4(), openError);
+    socket_.open(endpoint.protocol(), openError);
     if (openError) {
         Fail("cannot create a socket: " + openError.message());
         return;

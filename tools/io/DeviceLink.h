@@ -6,7 +6,7 @@
 
 #include <array>
 #include <asio/io_context.hpp>
-#include <asio/ip/address_v4.hpp>
+#include <asio/ip/address.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
 #include <memory>
@@ -26,7 +26,7 @@ class DeviceLink : public Outbox, public std::enable_shared_from_this<DeviceLink
 public:
     struct Setup {
         std::shared_ptr<HostResolver> resolver;
-        std::optional<asio::ip::address_v4> source;
+        std::optional<asio::ip::address> source;
         std::shared_ptr<ReadBuffer> buffer;
         std::size_t maxUnsent = 0;
         std::weak_ptr<UringSender> sender;  // none: one send() per write

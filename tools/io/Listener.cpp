@@ -1,5 +1,7 @@
 #include "tools/io/Listener.h"
 
+#include "tools/io/EndpointText.h"
+
 namespace mimicbox::io {
 
 namespace {
@@ -60,9 +62,9 @@ Listener::~Listener() { Close(); }
 bool Listener::Listen(const std::string& address, unsigned port, std::string& error)
 {
     std::error_code result;
-    const auto ip = asio::ip::make_address_v4(address, result);
+    const auto ip = asio::ip::make_address(address, result);
     if (result) {
-        error = "'" + address + "' is no IPv4 address";
+        error = "'" + address + "' is no IPv4 or IPv6 address";
         return false;
     }
     const asio::ip::tcp::endpoint endpoint(ip, static_cast<unsigned short>(port));
@@ -75,7 +77,7 @@ bool Listener::Listen(const std::string& address, unsigned port, std::string& er
     if (!result)
         acceptor.listen(asio::socket_base::max_listen_connections, result);
     if (result) {
-        error = "cannot listen on " + address + ":" + std::to_string(port) + ": " + result.message();
+        error = "cannot listen on " + EndpointText(endpoint) + ": " + result.message();
         return false;
     }
     state_->Accept();

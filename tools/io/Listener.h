@@ -1,4 +1,4 @@
-// Accepts connections on an IPv4 address, and keeps accepting when the process runs out of
+// Accepts connections on an IPv4 or IPv6 address, and keeps accepting when the process runs out of
 // descriptors: it pauses, says so, and tries again.
 #pragma once
 

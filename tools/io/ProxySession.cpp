@@ -3,6 +3,8 @@
 #include <asio/write.hpp>
 #include <cerrno>
 
+#include "tools/io/EndpointText.h"
+
 namespace mimicbox::io {
 
 namespace {
@@ -11,7 +13,7 @@ std::string Address(const asio::ip::tcp::socket& socket)
 {
     asio::error_code error;
     const asio::ip::tcp::endpoint peer = socket.remote_endpoint(error);
-    return error ? std::string("?") : peer.address().to_string() + ":" + std::to_string(peer.port());
+    return error ? std::string("?") : EndpointText(peer);
 }
 
 capture::Side Other(capture::Side side)

@@ -2,6 +2,8 @@
 
 #include <asio/write.hpp>
 
+#include "tools/io/EndpointText.h"
+
 namespace mimicbox::io {
 
 namespace {
@@ -14,7 +16,7 @@ std::string PeerName(const asio::ip::tcp::socket& socket)
 {
     std::error_code error;
     const auto endpoint = socket.remote_endpoint(error);
-    return error ? std::string("?") : endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
+    return error ? std::string("?") : EndpointText(endpoint);
 }
 
 }  // namespace

@@ -29,7 +29,9 @@ bool DeviceServer::Listen(std::string& error)
         statsWindow_ = start;
         statsTimer_.Start(start + std::chrono::seconds(1), std::chrono::seconds(1));
     }
-    const std::string where = options_.listen + ":" + std::to_string(network_.Port());
+    // An IPv6 address in brackets, so that the port reads apart from it.
+    const bool v6 = options_.listen.find(':') != std::string::npos;
+    const std::string where = (v6 ? "[" + options_.listen + "]" : options_.listen) + ":" + std::to_string(network_.Port());
     ServerEvent event = Make(ServerEvent::Kind::kListening);
     event.text = where;
     Emit(event);

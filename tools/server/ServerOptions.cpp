@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/options/Arguments.h"
+#include "tools/options/HostPort.h"
 
 namespace mimicbox::server {
 
@@ -36,7 +37,7 @@ void Describe(CLI::App& app, Typed& typed)
 {
     const auto last = CLI::MultiOptionPolicy::TakeLast;
     app.set_help_flag();
-    app.add_option("--listen", typed.listen, "IPv4 address to listen on (default 127.0.0.1)")->type_name("ADDRESS")->multi_option_policy(last);
+    app.add_option("--listen", typed.listen, "IPv4 or IPv6 address to listen on (default 127.0.0.1; :: for every address)")->type_name("ADDRESS")->multi_option_policy(last);
     app.add_option("--port", typed.port, "TCP port (default 54741); 0 picks a free one")->type_name("N")->multi_option_policy(last);
     app.add_option("--toggle-every", typed.toggleEvery, "send a switch toggle to every connected Relay-Box every SECONDS")
         ->type_name("SECONDS")->multi_option_policy(last);
@@ -69,7 +70,8 @@ bool ParseServerOptions(int argc, const char* const* argv, ServerOptions& option
     if (!typed.toggleEvery.empty() &&
         !options::ParseSeconds(typed.toggleEvery, false, options.toggleEverySeconds))
         return options::BadValue(error, typed.toggleEvery, "--toggle-every", "a number of seconds above 0");
-    options.listen = typed.listen;
+    if (!options::ParseAddress(typed.listen, options.listen))
+        return options::BadValue(error, typed.listen, "--listen", "an IPv4 or IPv6 address");
     options.port = static_cast<unsigned>(port);
     options.quiet = typed.quiet;
     options.stats = typed.stats;

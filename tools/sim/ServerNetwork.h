@@ -41,7 +41,7 @@ public:
 class ServerNetwork {
 public:
     virtual ~ServerNetwork() = default;
-    // Listens on the IPv4 address and port (0 picks a free one), reporting to `handler`, which must
+    // Listens on the IPv4 or IPv6 address and port (0 picks a free one), reporting to `handler`, which must
     // outlive the network. False with a message.
     virtual bool Listen(const std::string& address, unsigned port, ServerConnectionHandler& handler, std::string& error) = 0;
     // The port listened on.

@@ -29,7 +29,7 @@ public:
     HttpServer(ErrorResponse error, std::size_t maxClients = 64, ConnectionSettings settings = {});
     ~HttpServer();
 
-    // Binds to the IPv4 address and port (0 picks a free one); false with a message.
+    // Binds to the IPv4 or IPv6 address and port (0 picks a free one); false with a message.
     bool Listen(const std::string& address, unsigned port, std::string& error);
     unsigned Port() const { return port_; }
     // Serves on a thread of its own until Stop, handing requests to `handler`, which must outlive

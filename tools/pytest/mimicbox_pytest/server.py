@@ -8,7 +8,7 @@ from .process import Process
 from .waiting import wait_for
 
 # "06:02:53.048 127.0.0.1:59608 TEXT": the time and the peer start every line about a connection.
-_LINE = re.compile(r"^(\d\d:\d\d:\d\d\.\d{3}) (\d+\.\d+\.\d+\.\d+:\d+) (.*)$")
+_LINE = re.compile(r"^(\d\d:\d\d:\d\d\.\d{3}) (\d+\.\d+\.\d+\.\d+:\d+|\[[0-9a-fA-F:.]+\]:\d+) (.*)$")
 _REPORT = re.compile(r"^(Thermo|Relay)-Box (\d+)  (.+ UTC)  (?:(-?[\d.]+) °C|switch (on|off))$")
 _CLOSE = re.compile(r"^((?:thermo|relay):\d+|unknown device) (.+)$")
 _TOGGLE_ANSWER = re.compile(r"toggle sent to (\d+)$|^no device (\d+) connected$")
