@@ -8,7 +8,7 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev libxcb1-de
           libasio-dev libcli11-dev libtomlplusplus-dev nlohmann-json3-dev python3-junitparser
           libcpp-httplib-dev pkg-config python3-pytest python3-prometheus-client
           libjs-chart.js chromium chromium-driver python3-selenium liburing-dev
-          python3-pytest-xdist libpcap-dev libtins-dev tcpdump)
+          python3-pytest-xdist libpcap-dev libtins-dev tcpdump zlib1g-dev)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

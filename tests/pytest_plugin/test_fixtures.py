@@ -64,9 +64,12 @@ def test_a_failed_expectation_fails_the_test_with_its_reason(run_suite, pytester
     result = run_suite(f"""
 import pytest
 
+import time
+
 @pytest.mark.mimicbox(scenario={str(scenario)!r})
 def test_no_toggle(mimicbox_plant, mimicbox_server):
-    mimicbox_server.next_record("relay:1005")
+    record = mimicbox_server.next_record("relay:1005")
+    assert isinstance(record.clock, int) and abs(record.clock - time.time()) < 60
 
 @pytest.mark.mimicbox(scenario={str(scenario)!r})
 def test_seen_and_accepted(mimicbox_plant, mimicbox_server):
@@ -83,6 +86,8 @@ def test_toggled(mimicbox_plant, mimicbox_server):
 """)
     result.assert_outcomes(passed=2, failed=1)
     result.stdout.fnmatch_lines(["*expect relay:1005 toggles at least 1: FAILED (0 received)*"])
+    # The reason alone, without the plugin's frames before it.
+    assert "mimicbox_pytest" not in result.stdout.str()
 
 
 def test_a_device_that_cannot_connect_fails_the_test_and_a_dead_server_too(run_suite):

@@ -114,9 +114,10 @@ def test_the_verdict_on_the_servers_commands(tmp_path, proxy_to, mimicbox_server
     proxy.stop()
     scenario = tmp_path / "compare.toml"
     scenario.write_text(f'[replay]\ncapture = "{proxy.out}"\n[expect]\nsame_commands_as_recording = {{ tolerance = 0.5 }}\n')
-    status, output = run_cli("--scenario", scenario, "--port", quiet_server.port, "--quiet")
+    status, output = run_cli("--scenario", scenario, "--port", quiet_server.port, "--quiet", "--verbose")
     assert status == 0, output
     assert "expect relay:1001 same commands as the recording: passed (0 records alike)" in output
+    assert "expectations: 3 held, 0 failed" in output
     toggling = subprocess.Popen([shutil.which("mimicbox-server") or quiet_server.process.args[-5], "--port", "0",
                                  "--toggle-every", "0.5", "--quiet"], stdout=subprocess.PIPE, text=True)
     try:
@@ -137,6 +138,7 @@ def test_a_bad_capture_is_refused_before_anything_connects(tmp_path, mimicbox_se
     status, output = run_cli("--replay", capture, "--port", mimicbox_server.port)
     assert status == 2
     assert f"{capture}:3: time runs backwards: 1 s after 2.000000 s" in output
+    assert "--help" not in output  # the file is at fault, not the command line
     assert mimicbox_server.records() == [] and mimicbox_server.closes() == []
 
 

@@ -134,7 +134,7 @@ TEST(CliOptionsTest, UsageErrorsNameTheirArgument)
         {{"--all", "--ramp-up", "-2"}, "bad value '-2' for --ramp-up (must lie from 0 to 1e+09)"},
         {{"--all", "--io", "poll"}, "bad value 'poll' for --io (must be auto, uring or epoll)"},
         {{"--all", "--port"}, "--port needs a value"},
-        {{"--all", "--verbose"}, "unknown option '--verbose'"},
+        {{"--all", "--loud"}, "unknown option '--loud'"},
         {{"--all", "stray"}, "unexpected argument 'stray'"},
         {{"--all", "--control", "localhost:80"},
          "bad value 'localhost:80' for --control (ADDRESS:PORT, an IPv4 address or [an IPv6 one] and a port from 0 to 65535)"},

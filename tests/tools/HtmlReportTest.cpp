@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tools/report/DeviceColumns.h"
 #include "tools/report/JsonLinesSink.h"
 #include "tools/report/LoggedEvent.h"
 
@@ -146,7 +147,37 @@ TEST(HtmlReportTest, TheRunsTextCannotEndItsScriptAndTheDataReadsBack)
     EXPECT_EQ(data["command_line"], facts.commandLine);
     EXPECT_EQ(data["scenario"], facts.scenario);
     EXPECT_EQ(data["duration"], 2.5);
-    EXPECT_EQ(data["verdicts"][0]["passed"], false) << "failures first";
-    EXPECT_EQ(data["devices"][0]["name"], "thermo:7");
-    EXPECT_EQ(data["devices"][0]["state"], "never connected");
+    // One row per expectation, failures first, naming the failing devices.
+    EXPECT_EQ(data["verdicts"][0]["expectation"], "toggles at least 1");
+    EXPECT_EQ(data["verdicts"][0]["failed"], 1);
+    EXPECT_EQ(data["verdicts"][0]["failures"][0]["device"], "thermo:7");
+    EXPECT_EQ(data["verdicts"][1]["held"], 1);
+    EXPECT_EQ(data["device_count"], 1);
+    EXPECT_THAT(page, ::testing::ContainsRegex("<script type=\"application/octet-stream\" id=\"devices\">[A-Za-z0-9+/=]+</script>"));
+}
+
+TEST(HtmlReportTest, TheDeviceTableHasEveryColumnFilled)
+{
+    const std::vector<DeviceIdentity> devices = {{TYPE_THERMO, 7}, {TYPE_RELAY, 1001}};
+    sim::Summary summary(devices);
+    report::History history(kStart);
+    report::EventTally tally;
+    sim::Event connected = Logged(sim::EventKind::kConnected);
+    sim::Event sent = Logged(sim::EventKind::kSent, "TolvarkControl: 16, 7, 4, 0, 0, 1, 10;1765000002, 21.500000;");
+    sent.value = 21.5f;
+    for (sim::EventSink* sink : std::initializer_list<sim::EventSink*>{&summary, &history}) {
+        sink->OnEvent(connected);
+        sink->OnEvent(sent);
+    }
+    const std::vector<sim::VerdictResult> verdicts;
+    const report::RunRecord run{history, summary, verdicts, tally, kStart + 4s, {sim::ProfileKind::kSine, sim::ProfileKind::kSteps}};
+    const nlohmann::json columns = nlohmann::json::parse(report::DeviceColumns(run));
+    EXPECT_EQ(columns["model"], nlohmann::json({"thermo", "relay"}));
+    EXPECT_EQ(columns["serial"], nlohmann::json({7, 1001}));
+    EXPECT_EQ(columns["state"], nlohmann::json({"ran", "never connected"}));
+    EXPECT_EQ(columns["value"][0], 21.5);
+    // A Relay-Box has no profile; a device that never reported no last report.
+    EXPECT_EQ(columns["profile"], nlohmann::json({"sine", nullptr}));
+    EXPECT_EQ(columns["last_report_age"], nlohmann::json({1.5, nullptr}));
+    EXPECT_EQ(columns["reports_sent"], nlohmann::json({1, 0}));
 }

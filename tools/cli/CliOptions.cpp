@@ -180,6 +180,7 @@ bool ReadSettings(const Typed& typed, CliOptions& options, std::string& error)
     if (!typed.control.empty() && !ReadControl(typed, options, error))
         return false;
     options.quiet = typed.quiet;
+    options.verbose = typed.verbose;
     if (typed.io != "auto" && typed.io != "uring" && typed.io != "epoll")
         return BadValue(error, typed.io, "--io", "must be auto, uring or epoll");
     options.io = typed.io;
@@ -201,7 +202,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
     if (!typed.scenario.empty()) {
         scenario::ScenarioFile file;
         if (!scenario::ReadScenarioFile(typed.scenario, file, error) || !scenario::PlanScenarioFile(file, plan, error))
-            return false;
+            return (options.fileError = true), false;
         options.scenarioText = std::move(file.text);
     }
     options.commandLine = "mimicbox-cli";
@@ -213,7 +214,7 @@ bool ParseCliOptions(int argc, const char* const* argv, CliOptions& options, std
         return false;
     Override(typed, given, plan);
     if (!ApplyReplay(typed.replay, typed.scenario, plan, options, error))
-        return false;
+        return (options.fileError = true), false;
     // An exact replay plays the capture's connections, not devices.
     if (options.exactReplay) {
         options.plant.duration = plan.duration ? sim::Seconds(*plan.duration) : sim::Nanos(0);

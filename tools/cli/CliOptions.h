@@ -36,6 +36,8 @@ struct CliOptions {
     std::string dataDir;               // where the control API may read CSV files; none when empty
     std::string io = "auto";           // how records are sent: "auto", "uring" or "epoll"
     bool quiet = false;
+    bool verbose = false;  // every expectation's line, not only the failures
+    bool fileError = false;  // set with a failed parse whose cause lies in a file (scenario, capture)
     bool help = false;
     bool version = false;
 };

@@ -152,6 +152,8 @@ void Describe(CLI::App& app, Typed& typed)
     DescribeRun(app, typed);
     DescribeControl(app, typed);
     app.add_flag("--quiet,-q", typed.quiet, "do not print the records sent and received")->group("Running");
+    app.add_flag("--verbose,-v", typed.verbose,
+                 "print every expectation that held, too, not only the failures and the tally")->group("Running");
     app.add_flag("--help,-h", typed.help, "show this text")->group("Running");
     app.add_flag("--version", typed.version, "show the version")->group("Running");
     app.footer(kFooter + control::LineCommandsHelp() + kExitStatus);

@@ -220,7 +220,7 @@ int RunExactReplay(const CliOptions& options)
     const std::size_t notDue = rounds.Stop();
     std::fputs(TallyText(tally, notDue).c_str(), stdout);
     const std::vector<sim::VerdictResult> results = Compare(replay, tally);
-    std::fputs(report::VerdictLines(results).c_str(), stdout);
+    std::fputs(report::VerdictLines(results, options.verbose).c_str(), stdout);
     if (junit.Get())
         std::fputs(report::JUnitXml(results, "mimicbox-cli", seconds).c_str(), junit.Get());
     if (std::any_of(results.begin(), results.end(), [](const sim::VerdictResult& result) { return !result.passed; }))

@@ -19,8 +19,7 @@ void Describe(CLI::App& app, ImportOptions& options)
 {
     app.set_help_flag();
     app.add_option("pcap", options.pcap, "the packet capture")->type_name("CAPTURE.pcap")->required();
-    app.add_option("--port", options.port, "the device server's TCP port (default 54741)")
-        ->type_name("N")->check(CLI::Range(1, 65535));
+    app.add_option("--port", options.portText, "the device server's TCP port (default 54741)")->type_name("N");
     app.add_option("--out", options.out, "the capture to write, JSON Lines")->type_name("CAPTURE.jsonl")->required();
     app.add_flag("--help,-h", options.help, "show this text");
 }
@@ -31,7 +30,13 @@ bool ParseImportOptions(int argc, const char* const* argv, ImportOptions& option
 {
     CLI::App app(kAbout, "mimicbox-cli import");
     Describe(app, options);
-    return options::ParseSubcommand(app, argc, argv, options.help, error);
+    if (!options::ParseSubcommand(app, argc, argv, options.help, error))
+        return false;
+    long long port = 0;
+    if (!options.help && !options::ParseWhole(options.portText, 1, 65535, port))
+        return options::BadValue(error, options.portText, "--port", "a port from 1 to 65535");
+    options.port = static_cast<unsigned>(port);
+    return true;
 }
 
 std::string ImportUsage()

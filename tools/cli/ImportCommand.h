@@ -8,6 +8,7 @@ namespace mimicbox::cli {
 
 struct ImportOptions {
     std::string pcap;
+    std::string portText = "54741";  // as typed
     unsigned port = 54741;
     std::string out;
     bool help = false;

@@ -30,8 +30,8 @@ void Describe(CLI::App& app, RecordOptions& options)
     app.add_option("--server", options.server, "the device server to pass them on to")
         ->type_name("HOST:PORT")->required();
     app.add_option("--out", options.out, "the capture to write, JSON Lines")->type_name("CAPTURE.jsonl")->required();
-    app.add_option("--duration", options.duration, "stop after SECONDS (default: on Ctrl-C or SIGTERM)")
-        ->type_name("SECONDS")->check(CLI::PositiveNumber);
+    app.add_option("--duration", options.durationText, "stop after SECONDS (default: on Ctrl-C or SIGTERM)")
+        ->type_name("SECONDS");
     app.add_flag("--help,-h", options.help, "show this text");
 }
 
@@ -63,7 +63,11 @@ bool ParseRecordOptions(int argc, const char* const* argv, RecordOptions& option
 {
     CLI::App app(kAbout, "mimicbox-cli record");
     Describe(app, options);
-    return options::ParseSubcommand(app, argc, argv, options.help, error);
+    if (!options::ParseSubcommand(app, argc, argv, options.help, error))
+        return false;
+    if (!options.help && !options.durationText.empty() && !options::ParseSeconds(options.durationText, false, options.duration))
+        return options::BadValue(error, options.durationText, "--duration", "a number of seconds above 0");
+    return true;
 }
 
 std::string RecordUsage()

@@ -10,7 +10,8 @@ struct RecordOptions {
     std::string listen;  // ADDRESS:PORT
     std::string server;  // HOST:PORT
     std::string out;
-    double duration = 0;  // 0: until SIGINT or SIGTERM
+    std::string durationText;  // as typed
+    double duration = 0;       // 0: until SIGINT or SIGTERM
     bool help = false;
 };
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "tools/report/DeviceProfiles.h"
 #include "tools/report/EventTally.h"
 #include "tools/report/History.h"
 #include "tools/report/HtmlReport.h"
@@ -107,6 +108,19 @@ bool Replay(const std::vector<Surveyed>& spans, int64_t base, const DeviceNumber
     }
 }
 
+// Each device's profile as the scenario sets it; steps without one, as on the command line.
+std::vector<sim::ProfileKind> StartingProfiles(const std::vector<DeviceIdentity>& identities, const sim::ScenarioPlan& plan)
+{
+    std::vector<sim::ProfileKind> kinds;
+    kinds.reserve(identities.size());
+    for (const DeviceIdentity& identity : identities) {
+        const auto group = std::find_if(plan.devices.begin(), plan.devices.end(),
+                                        [&](const sim::DeviceGroup& candidate) { return candidate.range.Contains(identity); });
+        kinds.push_back(group == plan.devices.end() ? sim::ProfileKind::kSteps : group->setup.profile.kind);
+    }
+    return kinds;
+}
+
 }  // namespace
 
 int RunReportCommand(const ReportOptions& options)
@@ -149,20 +163,23 @@ int RunReportCommand(const ReportOptions& options)
 
     sim::Summary summary(identities, plan.faults);
     sim::Verdict verdict(identities, plan.expectations);
-    report::History history(sim::Instant{});
+    // A report keeps each device's last report only: it draws no device's own chart.
+    report::History history(sim::Instant{}, {.samplesPerDevice = 1});
     report::EventTally tally;
+    report::DeviceProfiles profiles(StartingProfiles(identities, plan));
     sim::FanOut sinks;
-    for (sim::EventSink* sink : std::initializer_list<sim::EventSink*>{&summary, &verdict, &history, &tally})
+    for (sim::EventSink* sink : std::initializer_list<sim::EventSink*>{&summary, &verdict, &history, &tally, &profiles})
         sinks.Add(*sink);
     if (!Replay(surveyed, facts.startMillis, devices, sinks, error))
         return Fail(error);
-    history.Advance(sim::Instant{} + std::chrono::milliseconds(facts.endMillis - facts.startMillis));
+    const sim::Instant end = sim::Instant{} + std::chrono::milliseconds(facts.endMillis - facts.startMillis);
+    history.Advance(end);
 
     std::FILE* out = std::fopen(options.out.c_str(), "w");
     if (!out)
         return Fail("cannot write " + options.out);
     const std::vector<sim::VerdictResult> results = verdict.Results();
-    const std::string page = report::HtmlReport(facts, {history, summary, results, tally});
+    const std::string page = report::HtmlReport(facts, {history, summary, results, tally, end, profiles.Kinds()});
     const bool written = std::fwrite(page.data(), 1, page.size(), out) == page.size();
     if (std::fclose(out) != 0 || !written)
         return Fail("cannot write " + options.out);

@@ -241,7 +241,7 @@ int Runner::Report() const
 {
     report::WriteSummary(*summary_, stdout);
     const std::vector<sim::VerdictResult> results = verdict_->Results();
-    std::fputs(report::VerdictLines(results).c_str(), stdout);
+    std::fputs(report::VerdictLines(results, options_.verbose).c_str(), stdout);
     if (summaryJson_.Get())
         std::fputs(report::SummaryJson(*summary_, results).c_str(), summaryJson_.Get());
     if (junit_.Get()) {
@@ -253,7 +253,13 @@ int Runner::Report() const
         const report::ReportFacts facts{options_.commandLine, report::CoveredRuns({{"", options_.run, 0, 0}}),
                                         options_.scenarioText, options_.plant.seed, startCalendar_,
                                         scheduler_.CalendarMillis()};
-        std::fputs(report::HtmlReport(facts, {*history_, *summary_, results, *tally_}).c_str(), report_.Get());
+        // Each device's profile as the run left it; a removed device's is no longer known.
+        std::vector<sim::ProfileKind> profiles(plant_->Size(), sim::ProfileKind::kSteps);
+        for (std::size_t i = 0; i < plant_->Size(); ++i)
+            if (plant_->Holds(i))
+                profiles[i] = plant_->At(i).GetDevice().GetProfile().kind;
+        const report::RunRecord run{*history_, *summary_, results, *tally_, scheduler_.Now(), std::move(profiles)};
+        std::fputs(report::HtmlReport(facts, run).c_str(), report_.Get());
     }
     std::fflush(stdout);
     return ExitStatus(*summary_, *verdict_, results);

@@ -36,6 +36,7 @@ struct Typed {
     std::string dataDir;
     std::string io = "auto";
     bool quiet = false;
+    bool verbose = false;
     bool help = false;
     bool version = false;
     std::set<std::string> given;  // the options the command line names, such as "--port"

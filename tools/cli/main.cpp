@@ -54,7 +54,9 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "mimicbox-cli: %s\n", error.substr(start, end - start).c_str());
             start = end + 1;
         }
-        std::fputs("Try 'mimicbox-cli --help'.\n", stderr);
+        // The command line's own faults only: --help says nothing of a file's content.
+        if (!options.fileError)
+            std::fputs("Try 'mimicbox-cli --help'.\n", stderr);
         return 2;
     }
     if (options.help) {

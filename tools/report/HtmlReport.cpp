@@ -5,8 +5,12 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/control/web/WebAssets.h"
+#include "tools/report/DeviceColumns.h"
 #include "tools/report/HistoryJson.h"
 #include "tools/report/JsonLinesSink.h"
+#include "tools/report/Packed.h"
+#include "tools/report/Text.h"
+#include "tools/report/VerdictGroups.h"
 #include "tools/sim/Device.h"
 
 namespace mimicbox::report {
@@ -16,52 +20,17 @@ namespace {
 // Event kinds listed by name; the rest are counted together.
 constexpr std::size_t kListedKinds = 20;
 
-double Rounded(double value, double unit) { return std::round(value / unit) * unit; }
-
-const char* EndState(const sim::DeviceStats& stats)
-{
-    if (stats.removed)
-        return "removed";
-    if (stats.gaveUp)
-        return "gave up";
-    return stats.connects == 0 ? "never connected" : "ran";
-}
-
-nlohmann::ordered_json Devices(const RunRecord& run)
-{
-    nlohmann::ordered_json devices = nlohmann::ordered_json::array();
-    const auto& all = run.summary.Devices();
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const sim::DeviceStats& stats = all[i];
-        const bool thermo = stats.identity.nDeviceType == TYPE_THERMO;
-        const double last = run.history.LastValue(i);
-        nlohmann::ordered_json row = {
-            {"name", sim::DeviceName(stats.identity)},
-            {"model", thermo ? "thermo" : "relay"},
-            {"serial", stats.identity.nSerial},
-            {"state", EndState(stats)},
-        };
-        if (thermo)
-            row["temperature"] = Rounded(last, 1e-4);
-        else
-            row["switch"] = last != 0 ? "on" : "off";
-        row["reports_sent"] = stats.reports;
-        row["commands_received"] = stats.commands;
-        row["lateness_p99_ms"] = Rounded(sim::ToMilliseconds(stats.lateness.Percentile(0.99)), 1e-3);
-        row["connects"] = stats.connects;
-        row["missed"] = stats.missed;
-        devices.push_back(std::move(row));
-    }
-    return devices;
-}
-
+// One row per expectation with its counts, failures first, each listing its first failing devices:
+// a plant of a million devices has a verdict of a few rows.
 nlohmann::ordered_json Verdicts(const std::vector<sim::VerdictResult>& verdicts)
 {
-    std::vector<sim::VerdictResult> sorted = verdicts;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return !a.passed && b.passed; });
     nlohmann::ordered_json json = nlohmann::ordered_json::array();
-    for (const sim::VerdictResult& result : sorted)
-        json.push_back({{"device", result.device}, {"expectation", result.name}, {"passed", result.passed}, {"detail", result.detail}});
+    for (const VerdictGroup& group : GroupVerdicts(verdicts)) {
+        nlohmann::ordered_json failures = nlohmann::ordered_json::array();
+        for (const auto& [device, detail] : group.failures)
+            failures.push_back({{"device", device}, {"detail", detail}});
+        json.push_back({{"expectation", group.name}, {"held", group.held}, {"failed", group.failed}, {"failures", failures}});
+    }
     return json;
 }
 
@@ -147,14 +116,14 @@ std::string ReportJson(const ReportFacts& facts, const RunRecord& run)
         {"scenario", facts.scenario},
         {"start", IsoTime(facts.startMillis)},
         {"end", IsoTime(facts.endMillis)},
-        {"duration", Rounded(static_cast<double>(facts.endMillis - facts.startMillis) / 1000.0, 1e-3)},
+        {"duration", RoundTo(static_cast<double>(facts.endMillis - facts.startMillis) / 1000.0, 1e-3)},
     };
     json["seed"] = facts.seed ? nlohmann::ordered_json(*facts.seed) : nlohmann::ordered_json(nullptr);
     json["verdicts"] = Verdicts(run.verdicts);
+    json["device_count"] = run.summary.Devices().size();
     json["series"] = nlohmann::ordered_json::parse(SeriesJson(series));
     json["faults"] = Faults(series);
     json["events"] = Events(run.tally);
-    json["devices"] = Devices(run);
     return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -167,7 +136,10 @@ std::string HtmlReport(const ReportFacts& facts, const RunRecord& run)
         scripts += "<script>\n" + ScriptSafe(Asset(name)) + "\n</script>\n";
     // The scripts before the data: they hold no marker, while the data may hold any text.
     Fill(page, "<!--SCRIPTS-->", scripts);
-    Fill(page, "<!--DATA-->", "<script type=\"application/json\" id=\"data\">" + JsonInScript(ReportJson(facts, run)) + "</script>");
+    // The devices packed apart: base64 holds no '<', and the page unpacks them as it opens.
+    Fill(page, "<!--DATA-->", "<script type=\"application/json\" id=\"data\">" + JsonInScript(ReportJson(facts, run)) +
+                                 "</script>\n<script type=\"application/octet-stream\" id=\"devices\">" +
+                                 GzipBase64(DeviceColumns(run)) + "</script>");
     return page;
 }
 

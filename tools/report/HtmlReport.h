@@ -9,6 +9,7 @@
 
 #include "tools/report/EventTally.h"
 #include "tools/report/History.h"
+#include "tools/sim/Profile.h"
 #include "tools/sim/Summary.h"
 #include "tools/sim/Verdict.h"
 
@@ -29,6 +30,8 @@ struct RunRecord {
     const sim::Summary& summary;
     const std::vector<sim::VerdictResult>& verdicts;
     const EventTally& tally;
+    sim::Instant end{};                           // the run's end, on its events' clock
+    std::vector<sim::ProfileKind> profiles = {};  // each device's at the end; none where not known
 };
 
 std::string HtmlReport(const ReportFacts& facts, const RunRecord& run);

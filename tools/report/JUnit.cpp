@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tools/report/VerdictGroups.h"
+
 namespace mimicbox::report {
 
 namespace {
@@ -49,13 +51,14 @@ std::string JUnitXml(const std::vector<sim::VerdictResult>& results, const std::
     return xml;
 }
 
-std::string VerdictLines(const std::vector<sim::VerdictResult>& results)
+std::string VerdictLines(const std::vector<sim::VerdictResult>& results, bool passes)
 {
     std::string lines;
     for (const sim::VerdictResult& result : results)
-        lines += "expect " + result.device + " " + result.name + ": " + (result.passed ? "passed" : "FAILED") + " (" +
-                 result.detail + ")\n";
-    return lines;
+        if (passes || !result.passed)
+            lines += "expect " + result.device + " " + result.name + ": " + (result.passed ? "passed" : "FAILED") + " (" +
+                     result.detail + ")\n";
+    return lines + VerdictTally(results);
 }
 
 }  // namespace mimicbox::report

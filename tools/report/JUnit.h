@@ -12,7 +12,9 @@ namespace mimicbox::report {
 // class is the device, with a <failure> when it did not hold.
 std::string JUnitXml(const std::vector<sim::VerdictResult>& results, const std::string& suite, double seconds);
 
-// One line per result for the text summary: "expect relay:1005 connection kept: passed (kept)".
-std::string VerdictLines(const std::vector<sim::VerdictResult>& results);
+// The verdict for the text summary: a line for each failure ("expect relay:1005 connection kept:
+// FAILED (lost)"), for each pass too when `passes`, and then the tally; a thousand devices that
+// held are one line, not a thousand.
+std::string VerdictLines(const std::vector<sim::VerdictResult>& results, bool passes = false);
 
 }  // namespace mimicbox::report

@@ -97,6 +97,8 @@ std::string JsonLinesSink::Line(const sim::Event& event) const
         break;
     case sim::EventKind::kAction:
         object["action"] = event.action;
+        if (event.profile)
+            object["profile"] = event.profile;
         if (!event.reason.empty())
             object["reason"] = Latin1ToUtf8(event.reason);
         break;

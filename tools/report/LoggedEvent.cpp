@@ -54,6 +54,12 @@ bool ReadNames(const Json& line, LoggedEvent& logged)
             return false;
         event.action = sim::ActionKindName(action);
     }
+    if (line.contains("profile")) {
+        sim::ProfileKind profile{};
+        if (!line["profile"].is_string() || !sim::ParseProfileKind(line["profile"].get<std::string>(), profile))
+            return false;
+        event.profile = sim::ProfileKindName(profile);
+    }
     return true;
 }
 
@@ -108,7 +114,7 @@ bool ReadFields(const Json& line, LoggedEvent& logged, std::string& error)
     event.faultTable = line.value("fault_table", std::size_t{0});
     event.liveFault = line.value("live_fault", uint64_t{0});
     if (!ReadNames(line, logged))
-        return (error = "an unknown fault or action"), false;
+        return (error = "an unknown fault, action or profile"), false;
     // The rest of the report takes an action event to name its action, as the log always does.
     if (event.kind == sim::EventKind::kAction && !event.action)
         return (error = "an event without its action"), false;

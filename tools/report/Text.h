@@ -3,6 +3,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,6 +31,9 @@ void AppendNumber(std::string& out, Number value)
     std::array<char, 32> text;
     out.append(text.data(), std::to_chars(text.data(), text.data() + text.size(), value).ptr);
 }
+
+// `value` to the nearest multiple of `unit`: 21.3749 to 1e-3 is 21.375.
+inline double RoundTo(double value, double unit) { return std::round(value / unit) * unit; }
 
 // "1 device", "3 devices": a count with its noun in the right number.
 std::string Count(uint64_t count, std::string_view noun);

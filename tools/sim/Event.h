@@ -43,6 +43,7 @@ struct Event {
     std::size_t faultTable = 0;   // kSent: the scenario's [[fault]] table it came from (from 1), or 0
     uint64_t liveFault = 0;       // kSent: the id the live control gave the fault, or 0
     const char* action = nullptr; // kAction: the action, by its scenario name
+    const char* profile = nullptr; // kAction set-profile: the profile's kind, by its scenario name
     bool read = true;           // kReceived: false once a record of the chunk did not read
     bool dropped = false;       // kReceived: not read, though it reads, as an earlier record of its chunk did not
     bool toggled = false;       // kReceived: the record flipped the switch

@@ -48,6 +48,8 @@ void Session::Apply(const Action& action)
         return;
     Event event = MakeEvent(EventKind::kAction);
     event.action = ActionKindName(action.kind);
+    if (action.kind == ActionKind::kSetProfile)
+        event.profile = ProfileKindName(action.profile.kind);
     // A set ends a sine or a table; the event says so, as the answer to a live set does.
     if (action.kind == ActionKind::kSetTemperature && ProfileIsAbsolute(device_.GetProfile().kind))
         event.reason = device_.GetProfile().kind == ProfileKind::kSine ? "ended the sine profile"

@@ -121,6 +121,7 @@ class Plant:
                 except OSError:
                     pass  # it ended meanwhile
             self._collect(self.process.wait(30))
+        __tracebackhide__ = True  # the test's own line is where it failed
         failure = self.result.failure()
         if check and failure:
             raise AssertionError(failure)

@@ -99,19 +99,17 @@ def pytest_runtest_call(item):
             if thing.process.exit_status() is not None and not thing.process.expected_end:
                 item.add_report_section("call", thing.process.name, thing.process.describe_end())
         return
+    # The reason alone: the plugin's own frames would say nothing of the test.
     for thing in started:
-        if isinstance(thing, DeviceServer):
-            thing.check_alive()
+        if isinstance(thing, DeviceServer) and thing.process.exit_status() is not None:
+            pytest.fail(f"the device server ended during the test: {thing.process.describe_end()}", pytrace=False)
     for thing in started:
-        if isinstance(thing, Plant):
-            _check_plant(thing)
+        if isinstance(thing, Plant) and (failure := _plant_failure(thing)):
+            pytest.fail(failure, pytrace=False)
 
 
-def _check_plant(plant):
+def _plant_failure(plant):
     if plant.result is not None:
-        return  # the test stopped it and saw the result
-    result = plant.ended_on_its_own()
-    if result is None:
-        plant.stop(check=True)
-    elif result.failure():
-        raise AssertionError(result.failure())
+        return None  # the test stopped it and saw the result
+    result = plant.ended_on_its_own() or plant.stop(check=False)
+    return result.failure()

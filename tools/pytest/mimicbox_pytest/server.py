@@ -1,4 +1,5 @@
 """mimicbox-server on a free port, with what it printed parsed: the records, the closes, the toggles."""
+import calendar
 import dataclasses
 import re
 import threading
@@ -22,7 +23,7 @@ class Record:
     device: str | None  # "thermo:1"; None for an unreadable record from a peer not yet known
     readable: bool
     text: str
-    clock: str | None = None
+    clock: int | None = None  # seconds since 1970, as the report carries them
     temperature: float | None = None
     switch: str | None = None  # "on" or "off"
 
@@ -106,13 +107,18 @@ class DeviceServer:
         report = _REPORT.match(text)
         if not report:
             return Record(when, peer, self._devices_by_peer.get(peer), not text.startswith("unreadable"), text)
-        model, serial, clock, temperature, switch = report.groups()
+        model, serial, when_utc, temperature, switch = report.groups()
         device = f"{model.lower()}:{serial}"
         self._devices_by_peer[peer] = device
+        try:
+            clock = calendar.timegm(time.strptime(when_utc, "%Y-%m-%d %H:%M:%S UTC"))
+        except ValueError:
+            clock = None  # a clock the server could not print as a date
         return Record(when, peer, device, True, text, clock,
                       float(temperature) if temperature is not None else None, switch)
 
     def check_alive(self):
+        __tracebackhide__ = True
         if self.process.exit_status() is not None:
             raise AssertionError(f"the device server ended during the test: {self.process.describe_end()}")
 
