@@ -169,3 +169,25 @@ TEST(ReplayPlanTest, ThePeakCountsConnectionsOpenAtOnceWithTheirCopies)
     replay.connections.resize(1);
     EXPECT_EQ(PeakConnections(replay), 1u);
 }
+
+TEST(ReplayPlanTest, ValuesKeepTheRecordedConnectTimesAndSerialZeroNamesNoDevice)
+{
+    const char* const capture = R"({"capture":"mimicbox","version":1}
+{"t":3.98,"conn":1,"event":"connect"}
+{"t":5.48,"conn":1,"event":"data","from":"device","bytes":"TolvarkControl: 8, 1005, 4, 0, 0, 1, 10;1765000000, 1, 0;\u0000"}
+{"t":6.0,"conn":2,"event":"connect"}
+{"t":7.5,"conn":2,"event":"data","from":"device","bytes":"TolvarkControl: 16, 0, 4, 0, 0, 1, 10;1765000002, 20.500000;\u0000"}
+)";
+    Capture parsed;
+    std::string error;
+    ASSERT_TRUE(ParseCapture(capture, "c.jsonl", parsed, error)) << error;
+    ReplaySettings settings;
+    settings.speed = 2;
+    const RecordedDevices recorded = FindDevices(parsed, settings);
+    ASSERT_EQ(recorded.devices.size(), 1u);
+    EXPECT_EQ(recorded.unnamed, 1u);  // thermo:0 is no device, as --device thermo:0 is none
+    ValuesReplay values;
+    ASSERT_TRUE(PlanValues(recorded, settings, values, error)) << error;
+    ASSERT_EQ(values.groups.size(), 1u);
+    EXPECT_DOUBLE_EQ(values.groups[0].setup.connectAfter, 1.99);  // 3.98 s at twice the speed
+}

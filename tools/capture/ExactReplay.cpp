@@ -28,7 +28,7 @@ void Add(Recorded& recorded, const CaptureEvent& event, double t, io::RecordFram
         steps.push_back({t, StepKind::kSend, event.bytes});
         framer.Feed(event.bytes, [&](std::string_view record) {
             const report::RecordCheck check = report::CheckRecord(record);
-            if (recorded.identity.nDeviceType == 0 && check.readable && check.command == CMD_REPORT)
+            if (recorded.identity.nDeviceType == 0 && check.readable && check.command == CMD_REPORT && check.serial >= 1)
                 recorded.identity = {check.deviceType, check.serial};
         }, [](std::size_t) {});
     } else if (event.kind == CaptureKind::kHalfClose && event.from == Side::kDevice) {

@@ -52,7 +52,8 @@ private:
     void Report(Connection& conn, std::string_view record, double t)
     {
         const report::RecordCheck check = report::CheckRecord(record);
-        if (!check.readable || check.command != CMD_REPORT)
+        // Serials run from 1, as everywhere a device is named: a report with another names none.
+        if (!check.readable || check.command != CMD_REPORT || check.serial < 1)
             return;
         const DeviceIdentity identity{check.deviceType, check.serial};
         if (!conn.device)
@@ -68,7 +69,7 @@ private:
         const auto key = std::make_pair(identity.nDeviceType, identity.nSerial);
         auto [found, added] = byIdentity_.try_emplace(key, result_.devices.size());
         if (added) {
-            result_.devices.push_back({identity, {}, {}});
+            result_.devices.push_back({identity, conn.connected, {}, {}});
             firstConnected_.push_back(conn.connected);
         }
         conn.device = found->second;

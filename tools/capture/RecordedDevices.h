@@ -15,6 +15,7 @@ namespace mimicbox::capture {
 
 struct RecordedDevice {
     DeviceIdentity identity;           // as recorded, before any serial mapping
+    double connected = 0;              // its first connect in the window
     std::vector<sim::TablePoint> values;  // each report's temperature, or switch as 0 or 1
     std::vector<sim::TimedRecord> commands;  // since the device first connected
 };

@@ -32,6 +32,8 @@ sim::DeviceGroup GroupOf(const DeviceIdentity& identity, const RecordedDevice& d
 {
     sim::DeviceGroup group;
     group.range = {identity.nDeviceType, identity.nSerial, identity.nSerial};
+    // It connects when it did in the recording, so that it sends as many reports as it did.
+    group.setup.connectAfter = device.connected;
     if (identity.nDeviceType == TYPE_THERMO) {
         group.setup.temperatureText = report::FormatNumber(device.values.front().value);
         group.setup.profile.kind = sim::ProfileKind::kTable;

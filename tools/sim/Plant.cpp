@@ -56,8 +56,10 @@ void Plant::Start(std::function<void()> onFinished)
     onFinished_ = std::move(onFinished);
     const Instant start = scheduler_.Now();
     const auto count = static_cast<Nanos::rep>(sessions_.size());
-    for (std::size_t i = 0; i < sessions_.size(); ++i)
-        sessions_[i]->Start(start + config_.rampUp * static_cast<Nanos::rep>(i) / std::max<Nanos::rep>(count, 1));
+    for (std::size_t i = 0; i < sessions_.size(); ++i) {
+        const Nanos after = config_.setups.empty() ? Nanos(0) : Seconds(config_.setups[i].connectAfter);
+        sessions_[i]->Start(start + config_.rampUp * static_cast<Nanos::rep>(i) / std::max<Nanos::rep>(count, 1) + after);
+    }
     for (std::size_t i = 0; i < config_.actions.size(); ++i) {
         const TimedAction& timed = config_.actions[i];
         actionTimers_.push_back(std::make_unique<RepeatTimer>(scheduler_, [this, i] { OnActionDue(i); }));

@@ -25,6 +25,7 @@ struct DeviceSetup {
     std::string temperatureText = "0";
     Profile profile;
     std::optional<int> switchState;
+    double connectAfter = 0;  // seconds after its place in the ramp-up: a replayed device's recorded connect
 };
 
 struct PlantConfig {
