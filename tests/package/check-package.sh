@@ -31,6 +31,15 @@ expected="./usr/bin/mimicbox
 ./usr/share/applications/org.mimicbox.Mimicbox.desktop
 ./usr/share/doc/mimicbox/README.md
 ./usr/share/doc/mimicbox/control-api.md
+./usr/share/doc/mimicbox/examples/captures/field.jsonl
+./usr/share/doc/mimicbox/examples/grafana-dashboard.json
+./usr/share/doc/mimicbox/examples/pytest/README.md
+./usr/share/doc/mimicbox/examples/pytest/test_device_server.py
+./usr/share/doc/mimicbox/examples/scenarios/kiln.csv
+./usr/share/doc/mimicbox/examples/scenarios/plant-1000.toml
+./usr/share/doc/mimicbox/examples/scenarios/relay-chaos.toml
+./usr/share/doc/mimicbox/examples/scenarios/replay-field.toml
+./usr/share/doc/mimicbox/examples/scenarios/sine-and-faults.toml
 ./usr/share/doc/mimicbox/pytest.md
 ./usr/share/doc/mimicbox/record-replay.md
 ./usr/share/doc/mimicbox/scenarios.md
