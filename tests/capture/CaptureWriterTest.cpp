@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 using namespace mimicbox::capture;
 
@@ -56,4 +57,28 @@ TEST(CaptureWriterTest, DecodesRecordsSplitAcrossChunksOfEachConnectionAndSide)
     EXPECT_EQ(lines[4]["records"][0]["switch"], "on");
     EXPECT_EQ(lines[4]["records"][1]["serial"], 1005);
     EXPECT_EQ(lines[5]["records"][0]["command"], 11);
+}
+
+// Past its bound the writer asks for a pause, and lifts it once what was queued is on disk, every
+// byte of it, the garbage as lines many times its size included.
+TEST(CaptureWriterTest, CongestionHoldsUntilTheQueueIsWrittenAndNothingIsDropped)
+{
+    const std::string path = (std::filesystem::temp_directory_path() / "capture-writer-bound.jsonl").string();
+    CaptureWriter writer(1 << 20);
+    std::string error;
+    ASSERT_TRUE(writer.Open(path, {"record", "127.0.0.1:54741", 0}, error)) << error;
+    const std::string garbage(256 << 10, '\x01');
+    for (int i = 0; i < 8; ++i)
+        writer.Add(Data(1, Side::kDevice, garbage));
+    EXPECT_TRUE(writer.Congested());
+    for (int wait = 0; wait < 200 && writer.Congested(); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(writer.Congested());
+    ASSERT_TRUE(writer.Close(error)) << error;
+    const std::vector<nlohmann::json> lines = Lines(path);
+    std::filesystem::remove(path);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[8]["bytes"].get<std::string>().size(), garbage.size());
+    // A side that never ends a record decodes none, and its framer holds no more than 64 KB.
+    EXPECT_TRUE(lines[8]["records"].empty());
 }

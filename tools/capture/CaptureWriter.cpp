@@ -13,12 +13,24 @@ namespace mimicbox::capture {
 namespace {
 
 constexpr std::size_t kWakeBytes = 1 << 20;
+// Lines are written out once this much of them is made: a batch of garbage writes six bytes of JSON
+// for each of its own, which must not all be held at once.
+constexpr std::size_t kLinesAtOnce = 1 << 20;
+// Records are decoded for the reader of the file up to this length; a device reads 4 KB at most,
+// and the framer of a side that never sends a NUL holds no more than this.
+constexpr std::size_t kLongestDecoded = 64 << 10;
 // Often enough that a capture on disk trails the wire by a moment only; seldom enough that waking
 // costs nothing beside the forwarding.
 constexpr std::chrono::milliseconds kLookEvery{100};
 
 // One framer per connection and direction.
 uint64_t FramerKey(const CaptureEvent& event, Side side) { return event.conn * 2 + (side == Side::kServer ? 1 : 0); }
+
+// What an event holds in memory while queued.
+std::size_t Footprint(const CaptureEvent& event)
+{
+    return sizeof(CaptureEvent) + event.bytes.capacity() + event.peer.capacity() + event.reason.capacity();
+}
 
 }  // namespace
 
@@ -47,10 +59,10 @@ void CaptureWriter::Add(CaptureEvent event)
     bool wake = false;
     {
         const std::lock_guard lock(mutex_);
-        queuedBytes_ += event.bytes.size() + 64;
+        queuedBytes_ += Footprint(event);
         queue_.push_back(std::move(event));
         wake = queuedBytes_ > kWakeBytes;
-        congested_.store(queuedBytes_ > bound_, std::memory_order_relaxed);
+        congested_.store(queuedBytes_ + writing_ > bound_, std::memory_order_relaxed);
     }
     // The writer looks every few milliseconds anyway: waking it for each chunk would cost the
     // forwarding thread a system call and the machine a switch per chunk.
@@ -73,15 +85,16 @@ void CaptureWriter::Run()
             wake_.wait_for(lock, kLookEvery, [this] { return closing_ || queuedBytes_ > kWakeBytes; });
             if (queue_.empty() && closing_)
                 return;
+            // The batch counts against the bound until it is on disk.
             batch.swap(queue_);
+            writing_ = queuedBytes_;
             queuedBytes_ = 0;
-            congested_.store(false, std::memory_order_relaxed);
         }
         lines.clear();
         for (const CaptureEvent& event : batch) {
             records.clear();
             if (event.kind == CaptureKind::kData) {
-                io::RecordFramer& framer = framers.try_emplace(FramerKey(event, event.from), kLongestRecord).first->second;
+                io::RecordFramer& framer = framers.try_emplace(FramerKey(event, event.from), kLongestDecoded).first->second;
                 const std::string_view bytes = event.bytes;
                 framer.Feed(bytes, [&](std::string_view record) {
                     // Records within the chunk are read where they lie; the framer's own is about to go.
@@ -95,16 +108,27 @@ void CaptureWriter::Run()
                 framers.erase(FramerKey(event, Side::kServer));
             }
             AppendEventLine(lines, event, records);
+            if (lines.size() >= kLinesAtOnce)
+                Write(lines);
         }
         batch.clear();
-        if (lines.empty())
-            continue;
-        if (std::fwrite(lines.data(), 1, lines.size(), file_) != lines.size() || std::fflush(file_) != 0) {
-            const std::lock_guard lock(mutex_);
-            if (failure_.empty())
-                failure_ = std::string("writing the capture: ") + std::strerror(errno);
-        }
+        Write(lines);
+        const std::lock_guard lock(mutex_);
+        writing_ = 0;
+        congested_.store(queuedBytes_ > bound_, std::memory_order_relaxed);
     }
+}
+
+void CaptureWriter::Write(std::string& lines)
+{
+    if (lines.empty())
+        return;
+    if (std::fwrite(lines.data(), 1, lines.size(), file_) != lines.size() || std::fflush(file_) != 0) {
+        const std::lock_guard lock(mutex_);
+        if (failure_.empty())
+            failure_ = std::string("writing the capture: ") + std::strerror(errno);
+    }
+    lines.clear();
 }
 
 bool CaptureWriter::Close(std::string& error)

@@ -1,7 +1,8 @@
 // Writes a capture on a thread of its own, so that forwarding never waits for the disk: events are
 // queued as they happen and turned into lines there, records decoded as each chunk completes them.
-// The queue is bounded: past its bound, Congested() asks the proxy to read no more until the disk
-// catches up, so that memory stays bounded and nothing is dropped.
+// The queue is bounded, the batch being written included: past its bound, Congested() asks the proxy
+// to read no more until the disk catches up, so that memory stays bounded and nothing is dropped.
+// Lines go to the file a megabyte at a time, and a record is decoded for the file up to 64 KB.
 #pragma once
 
 #include <atomic>
@@ -33,6 +34,8 @@ public:
 
 private:
     void Run();
+    // Writes the lines and empties them; a failure is kept for Close.
+    void Write(std::string& lines);
 
     std::size_t bound_;
     std::FILE* file_ = nullptr;
@@ -41,6 +44,7 @@ private:
     std::condition_variable wake_;
     std::vector<CaptureEvent> queue_;
     std::size_t queuedBytes_ = 0;
+    std::size_t writing_ = 0;  // the batch the thread writes now
     std::atomic<bool> congested_{false};  // read on every wait to read, without the lock
     bool closing_ = false;
     std::string failure_;
