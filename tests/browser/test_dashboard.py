@@ -83,6 +83,35 @@ def test_the_records_show_their_nul(server, plant, browser):
     assert "TolvarkControl: 8, 1007" in records and records.rstrip().endswith("\\0")
 
 
+def test_the_panel_puts_the_newest_first_and_its_faults_among_its_events(server, plant, browser):
+    run = plant("--port", str(server.port), "--device", "relay:7", "--device", "thermo:8", "--quiet")
+    open_dashboard(browser, run.api)
+    click_row(browser, "relay:1007")
+    wait_until(lambda: browser.find_elements(By.CSS_SELECTOR, '[data-do="fault"]'), what="the panel")
+    browser.execute_script("document.getElementById('c-fault').value = '{\"kind\": \"garbage\", \"bytes\": 3}'")
+    browser.find_element(By.CSS_SELECTOR, '[data-do="fault"]').click()
+    events = wait_until(lambda: "[garbage]" in browser.find_element(By.ID, "p-events").text and
+                        browser.find_element(By.ID, "p-events").text, what="the injected fault among the events")
+    # Its unprintable bytes as \xNN, as on the terminal, never as a replacement character.
+    line = next(line for line in events.splitlines() if "[garbage]" in line)
+    assert "\\x" in line and "\ufffd" not in line
+    times = wait_until(lambda: [float(e.text.split()[0]) for e in browser.find_elements(By.CSS_SELECTOR, "#p-records div")][:3]
+                       if len(browser.find_elements(By.CSS_SELECTOR, "#p-records div")) >= 3 else None,
+                       timeout=5.0, what="three records")
+    assert times == sorted(times, reverse=True)
+    # The state filter knows every state, and the header shows each title whole.
+    states = [o.text for o in browser.find_elements(By.CSS_SELECTOR, "#filter-state option")]
+    assert "stopped" in states
+    cut = browser.execute_script(
+        "return [...document.querySelectorAll('#device-table .head span')].filter((s) => s.scrollWidth > s.clientWidth)"
+        ".map((s) => s.textContent)")
+    assert cut == []
+    # No fault has fired in the plant's own series yet: the empty chart's axis names no second twice.
+    labels = browser.execute_script("return Chart.getChart('chart-faults').scales.x.ticks.map((t) => t.label)")
+    named = [label for label in labels if label]
+    assert len(named) == len(set(named)), labels
+
+
 # Counts how often the page redraws its event log (each redraw scrolls it), from before its scripts run.
 COUNT_LOG_DRAWS = """
 window.logDraws = 0;

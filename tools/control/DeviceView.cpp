@@ -4,6 +4,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "tools/report/ByteText.h"
 #include "tools/report/Text.h"
 #include "tools/sim/Device.h"
 
@@ -27,7 +28,7 @@ void AppendField(std::string& out, const char* name)
 
 // Written by hand rather than through a JSON object: a list of 10,000 devices is made every few
 // seconds while the dashboard is open, and this is several times faster. Only the last record is
-// text from outside; the JSON library escapes it, replacing bytes that are not UTF-8.
+// text from outside; the JSON library escapes it.
 std::string DeviceJson(const DeviceView& device)
 {
     std::string out = "{";
@@ -66,8 +67,10 @@ std::string DeviceJson(const DeviceView& device)
         AppendField(out, "last_report_age");
         AppendNumber(out, Rounded(device.lastReportAge));
     }
+    // Byte N as code point N, as the log and the history give records: the page shows each byte that
+    // is not printable as \xNN, everywhere alike.
     AppendField(out, "last_record");
-    out += nlohmann::json(device.lastRecord).dump(-1, ' ', true, nlohmann::json::error_handler_t::replace);
+    out += nlohmann::json(report::Latin1ToUtf8(device.lastRecord)).dump(-1, ' ', true);
     out += '}';
     return out;
 }

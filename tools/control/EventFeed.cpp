@@ -4,12 +4,20 @@
 
 namespace mimicbox::control {
 
+namespace {
+
+// A report as the plant sends most of them: the feed without reports leaves these out, and keeps a
+// report that carried a fault, which is news.
+bool PlainReport(const sim::Event& event) { return event.kind == sim::EventKind::kSent && !event.fault; }
+
+}  // namespace
+
 EventFeed::EventFeed(std::size_t capacity, sim::Instant start) : capacity_(capacity), format_(nullptr, start) {}
 
 void EventFeed::OnEvent(const sim::Event& event)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    const bool report = event.kind == sim::EventKind::kSent;
+    const bool report = PlainReport(event);
     if (!report)
         others_.push_back(first_ + events_.size());
     events_.push_back({event, std::string(event.record), std::string(event.reason)});
@@ -69,7 +77,7 @@ bool EventFeed::WaitFor(uint64_t from, std::function<void()> wake, bool reports)
 
 bool EventFilter::Admits(const sim::Event& event) const
 {
-    if (!reports && event.kind == sim::EventKind::kSent)
+    if (!reports && PlainReport(event))
         return false;
     return !device || (device->nDeviceType == event.identity.nDeviceType && device->nSerial == event.identity.nSerial);
 }

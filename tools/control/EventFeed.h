@@ -17,10 +17,10 @@
 
 namespace mimicbox::control {
 
-// Which events a client of the feed wants: the dashboard's log leaves out the reports, and a
-// device's panel asks for that device alone.
+// Which events a client of the feed wants: the dashboard's log leaves out the reports (but not those
+// a fault took), and a device's panel asks for that device alone.
 struct EventFilter {
-    bool reports = true;  // the reports the devices send
+    bool reports = true;  // the reports the devices send without a fault
     const DeviceIdentity* device = nullptr;
 
     bool Admits(const sim::Event& event) const;

@@ -17,11 +17,25 @@ Mimic.bytesHtml = (bytes) => {
   return html;
 };
 
+// The same as text: "\xNN" for every byte that is not printable ASCII, as the terminal writes it.
+Mimic.bytesText = (bytes) => {
+  let text = '';
+  for (const ch of bytes) {
+    const code = ch.codePointAt(0);
+    text += code >= 0x20 && code < 0x7f ? ch : code === 0 ? '\\0' : `\\x${code.toString(16).padStart(2, '0')}`;
+  }
+  return text;
+};
+
 Mimic.clock = (seconds) => {
   const s = Math.floor(seconds);
   const h = Math.floor(s / 3600), m = Math.floor((s % 3600) / 60), r = s % 60;
   return (h ? h + ':' + String(m).padStart(2, '0') : m) + ':' + String(r).padStart(2, '0');
 };
+
+// A time axis names whole seconds only: an empty chart's axis runs from 0 to 1, and would read
+// "0:00 0:00 0:00".
+Mimic.secondTick = (value) => (Number.isInteger(value) ? Mimic.clock(value) : '');
 
 // An axis's numbers as they are: the chart library's own labels go through Intl.NumberFormat, whose
 // first use costs a page that has just opened a tenth of a second.
@@ -42,7 +56,7 @@ const kCharts = [
 const kChartOptions = {
   animation: false, parsing: false, normalized: true, maintainAspectRatio: false,
   elements: { point: { radius: 0 }, line: { borderWidth: 1.5 } },
-  scales: { x: { type: 'linear', ticks: { callback: Mimic.clock, maxTicksLimit: 8 } }, y: { beginAtZero: true, ticks: { callback: Mimic.tick } } },
+  scales: { x: { type: 'linear', ticks: { callback: (v) => Mimic.secondTick(v), maxTicksLimit: 8 } }, y: { beginAtZero: true, ticks: { callback: Mimic.tick } } },
   plugins: { legend: { display: true, labels: { boxWidth: 10 } }, decimation: { enabled: true, algorithm: 'lttb', samples: 600 } },
 };
 

@@ -108,7 +108,7 @@ async function pollDrawn(table) {
 }
 
 function logLine(event) {
-  const what = event.record !== undefined ? event.record : event.reason || event.action || '';
+  const what = event.record !== undefined ? Mimic.bytesText(event.record) : Mimic.bytesText(event.reason || event.action || '');
   return `${event.t.toFixed(3)}  ${event.device}  ${event.event}${event.fault ? ' [' + event.fault + ']' : ''}  ${what}`;
 }
 
@@ -207,7 +207,7 @@ async function showPanel(name) {
     if (state.panelChart) state.panelChart.destroy();
     state.panelChart = new Chart($('p-chart'), { type: 'line', data: { datasets: [] },
       options: { animation: false, parsing: false, maintainAspectRatio: false, elements: { point: { radius: 0 } },
-        scales: { x: { type: 'linear', ticks: { callback: Mimic.clock } } }, plugins: { legend: { display: false } } } });
+        scales: { x: { type: 'linear', ticks: { callback: (v) => Mimic.secondTick(v) } } }, plugins: { legend: { display: false } } } });
     if (state.panelEvents) state.panelEvents.close();
     $('p-events').textContent = '';
     state.panelEvents = new EventSource(`/events?reports=0&since=0&device=${encodeURIComponent(name)}`);
@@ -217,7 +217,8 @@ async function showPanel(name) {
   const reports = history.json;
   state.panelChart.data.datasets = [{ borderColor: '#2f6fde', stepped: d.model === 'relay', data: reports.map((r) => ({ x: r.t, y: r.value })) }];
   state.panelChart.update('none');
-  $('p-records').innerHTML = reports.filter((r) => r.bytes !== undefined).map((r) =>
+  // Newest first: the record just sent is where the eye goes.
+  $('p-records').innerHTML = reports.filter((r) => r.bytes !== undefined).reverse().map((r) =>
     `<div>${r.t.toFixed(3)} ${r.fault ? `<span class="fault">[${Mimic.escape(r.fault)}]</span> ` : ''}${Mimic.bytesHtml(r.bytes)}</div>`).join('');
 }
 
