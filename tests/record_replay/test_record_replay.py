@@ -3,6 +3,7 @@ import json
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import time
 
@@ -190,3 +191,37 @@ def test_import_of_a_tcpdump_capture_reproduces_what_the_proxy_recorded(tmp_path
     assert status == 0, output
     assert "imported 50 connections" in output
     assert read_capture(tmp_path / "imported.jsonl")[1] == read_capture(capture)[1]
+
+
+def test_the_proxy_passes_a_servers_reset_to_an_idle_device_at_once_and_answers_after_a_half_close(proxy_to):
+    server = socket.create_server(("127.0.0.1", 0))
+    proxy = proxy_to(server.getsockname()[1])
+    # The server resets a device that has sent nothing.
+    idle = socket.create_connection(("127.0.0.1", proxy.port))
+    accepted, _ = server.accept()
+    accepted.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    accepted.close()
+    idle.settimeout(1.0)
+    with pytest.raises(ConnectionResetError):
+        idle.recv(100)
+    idle.close()
+    # A device that half-closes still gets the server's answer to what it sent.
+    asking = socket.create_connection(("127.0.0.1", proxy.port))
+    accepted, _ = server.accept()
+    asking.sendall(b"question\0")
+    asking.shutdown(socket.SHUT_WR)
+    accepted.settimeout(2.0)
+    heard = b""
+    while chunk := accepted.recv(100):
+        heard += chunk
+    assert heard == b"question\0"
+    accepted.sendall(b"answer\0")
+    accepted.close()
+    asking.settimeout(2.0)
+    answer = b""
+    while chunk := asking.recv(100):
+        answer += chunk
+    assert answer == b"answer\0"
+    asking.close()
+    server.close()
+    proxy.stop()

@@ -162,16 +162,18 @@ protected:
 TEST_P(AsioConnectionTest, ABurstTheSocketCannotTakeArrivesOnceAndInOrder)
 {
     SlowServer server;
-    // 300 KB in all: far beyond what the kernel takes at once.
+    // 6 MB in all: beyond what the kernel takes at once (4 MB at most for sending), so that sends
+    // complete short and their rest goes out after.
+    constexpr int kRecords = 60000;
     std::string expected;
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < kRecords; ++i)
         expected += Numbered(i);
-    server.Read(1, 0ms);
+    server.Read(1, 0ms, 0us);
     const auto network = Network(server.Port(), expected.size());
     Handler handler;
     const auto connection = Connect(*network, handler);
     ASSERT_TRUE(handler.connected) << handler.failure;
-    for (int i = 0; i < 3000; ++i)
+    for (int i = 0; i < kRecords; ++i)
         connection->Write(Numbered(i));
     RunOut();
     connection->Close();

@@ -188,7 +188,10 @@ void UringSender::PrepareSends()
             queued_.push_back(std::move(outbox));
             continue;
         }
-        io_uring_prep_send(sqe, outbox->Descriptor(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        // Never waiting in the ring: a socket without room answers -EAGAIN at once, and its outbox
+        // waits for room on the loop. A send the ring finished later, once the socket took it, would
+        // not wake the loop, and the rest of a short send would wait for whatever woke it next.
+        io_uring_prep_send(sqe, outbox->Descriptor(), bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         io_uring_sqe_set_data64(sqe, TagOf(*outbox));
         inFlight_.emplace(outbox.get(), std::move(outbox));
     }
