@@ -19,7 +19,8 @@ stage "the Debian package"
 bash tests/package/check-package.sh build
 
 # The fuzz budget is shared between the targets, each starting from its seed corpus, two at a time.
-fuzzers=(receive scenario control line_command session server_record csv log capture pcap)
+fuzzers=(receive scenario control line_command session server_record csv log capture pcap
+         http guard data_path report proxy replay server_session arguments)
 unit_tests=(rules_tests dialog_tests sim_tests tools_tests capture_tests control_tests)
 
 # Only what runs under the sanitizers is built there: the unit tests and the fuzz targets, no window.
@@ -28,7 +29,9 @@ stage "a Clang build under AddressSanitizer and UndefinedBehaviorSanitizer, with
 CXX=clang++ cmake -S . -B build-asan -G Ninja -DMIMICBOX_FUZZ=ON -DMIMICBOX_WERROR=ON \
     -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O0 -gline-tables-only" >/dev/null
 cmake --build build-asan --parallel "$jobs" --target "${unit_tests[@]}" "${fuzzers[@]/%/_fuzzer}"
-fuzz_seconds=$(( ${FUZZ_SECONDS:-30} / ${#fuzzers[@]} ))
+# At least two seconds each: the first of them goes to reading the seed corpus.
+fuzz_seconds=$(( ${FUZZ_SECONDS:-36} / ${#fuzzers[@]} ))
+((fuzz_seconds >= 2)) || fuzz_seconds=2
 stage "every fuzz target, ${fuzz_seconds} s each, two at a time"
 corpus="$(mktemp -d)"
 trap 'rm -rf "$corpus"' EXIT

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the control API as a client could send them over one connection: read in
 // pieces by the HTTP request parser, and every whole request through the routes and the controller of
-// a running plant. Whatever the bytes, each request is answered or refused, never a crash.
+// a running plant, made anew for the input. Whatever the bytes, each request is answered or refused,
+// never a crash.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The first byte says how the connection splits what it reads.
     const std::size_t piece = 1 + data[0] % 64;
     const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
-    // One plant for all inputs, as a long run sees request after request; its size is bounded.
-    static fuzz::ControlHarness harness;
+    fuzz::ControlHarness harness;
     mimicbox::control::http::RequestParser parser;
     std::string inbox;
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
@@ -36,7 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             harness.Call({request.method, request.path, request.body, request.query});
             parser.Reset();
         }
-        harness.plant.scheduler.Advance(std::chrono::milliseconds(200));
     }
     return 0;
 }

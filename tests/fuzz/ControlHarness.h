@@ -1,5 +1,7 @@
 // A small plant for the fuzz targets that drive the live control: the shared plant harness (a
 // Thermo-Box and a Relay-Box on simulated time and the fake network) with the controller over it.
+// A target makes one for each input, so that what an input finds it finds alone, and fast: nothing is
+// recorded but what the controller and its sinks keep.
 #pragma once
 
 #include <memory>
@@ -37,7 +39,8 @@ struct ControlHarness {
         controller->EndRun();
     }
 
-    // Dispatches the request, and renders and checks whatever answer it gets, now or later.
+    // Dispatches the request, and renders and checks whatever answer it gets, now or later; then lets
+    // the plant's time run on, so that faults fire and answers come.
     void Call(const control::Request& request)
     {
         controller->Dispatch(request, [](control::Response response) {
@@ -47,9 +50,10 @@ struct ControlHarness {
             if (response.stream)
                 response.stream->Next([](std::string, bool) {});
         });
+        plant.scheduler.Advance(std::chrono::milliseconds(200));
     }
 
-    testing::PlantHarness plant;
+    testing::PlantHarness plant{1, false};
     TableFiles files;
     control::Metrics metrics;
     control::EventFeed feed{64, plant.scheduler.Now()};

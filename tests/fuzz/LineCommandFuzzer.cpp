@@ -1,5 +1,6 @@
 // Feeds arbitrary lines to the terminal's line commands, and what they stand for to the controller
-// of a running plant: a line is a request or a usage text, and its answer a line of text.
+// of a running plant, made anew for the input: a line is a request or a usage text, and its answer a
+// line of text.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,8 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    // One plant for all inputs, as a long run sees request after request; its size is bounded.
-    static fuzz::ControlHarness harness;
+    fuzz::ControlHarness harness;
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         mimicbox::control::Request request;
@@ -20,10 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             harness.controller->Dispatch(request, [request](mimicbox::control::Response response) {
                 mimicbox::control::ResponseText(request, std::move(response));
             });
+            harness.plant.scheduler.Advance(std::chrono::milliseconds(100));
         } else if (usage.empty()) {
             __builtin_trap();
         }
-        harness.plant.scheduler.Advance(std::chrono::milliseconds(100));
         start = end + 1;
     }
     return 0;

@@ -70,11 +70,14 @@ bool ResolveInFolder(const std::string& folder, const std::string& name, std::st
         error = "the data folder: " + failure.message();
         return false;
     }
-    const fs::path resolved = fs::weakly_canonical(base / relative, failure);
+    fs::path resolved = fs::weakly_canonical(base / relative, failure);
     if (failure) {
         error = failure.message();
         return false;
     }
+    // "sub/.." ends in a separator: it names the folder itself, no file in it.
+    if (resolved.has_parent_path() && resolved.filename().empty())
+        resolved = resolved.parent_path();
     const auto [baseEnd, resolvedAt] = std::mismatch(base.begin(), base.end(), resolved.begin(), resolved.end());
     if (baseEnd != base.end() || resolvedAt == resolved.end()) {
         error = "it lies outside the data folder";

@@ -129,13 +129,18 @@ std::string ReportJson(const ReportFacts& facts, const RunRecord& run)
 
 std::string HtmlReport(const ReportFacts& facts, const RunRecord& run)
 {
-    std::string page = Asset("report.html");
-    Fill(page, "<!--STYLE-->", "<style>\n" + Asset("/assets/style.css") + "</style>");
-    std::string scripts;
-    for (const char* name : {"/assets/chart.js", "/assets/common.js", "/assets/report.js"})
-        scripts += "<script>\n" + ScriptSafe(Asset(name)) + "\n</script>\n";
-    // The scripts before the data: they hold no marker, while the data may hold any text.
-    Fill(page, "<!--SCRIPTS-->", scripts);
+    // The page with its styles and scripts is the same for every report: made once.
+    static const std::string kTemplate = [] {
+        std::string page = Asset("report.html");
+        Fill(page, "<!--STYLE-->", "<style>\n" + Asset("/assets/style.css") + "</style>");
+        std::string scripts;
+        for (const char* name : {"/assets/chart.js", "/assets/common.js", "/assets/report.js"})
+            scripts += "<script>\n" + ScriptSafe(Asset(name)) + "\n</script>\n";
+        // The scripts before the data: they hold no marker, while the data may hold any text.
+        Fill(page, "<!--SCRIPTS-->", scripts);
+        return page;
+    }();
+    std::string page = kTemplate;
     // The devices packed apart: base64 holds no '<', and the page unpacks them as it opens.
     Fill(page, "<!--DATA-->", "<script type=\"application/json\" id=\"data\">" + JsonInScript(ReportJson(facts, run)) +
                                  "</script>\n<script type=\"application/octet-stream\" id=\"devices\">" +

@@ -11,7 +11,10 @@ constexpr std::streamsize kLongestLine = 1 << 20;
 
 }  // namespace
 
-LogFile::LogFile(const std::string& path) : path_(path), buffer_(static_cast<std::size_t>(kLongestLine) + 1) {}
+LogFile::LogFile(const std::string& path)
+    : path_(path), buffer_(std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(kLongestLine) + 1))
+{
+}
 
 bool LogFile::Open(std::string& error)
 {
@@ -77,7 +80,7 @@ LogFile::Line LogFile::ReadLine(LoggedEvent& logged)
 bool LogFile::GetLine(std::string_view& line)
 {
     for (;;) {
-        in_.getline(buffer_.data(), kLongestLine + 1);
+        in_.getline(buffer_.get(), kLongestLine + 1);
         const std::streamsize length = in_.gcount();
         if (length == 0 && !in_)
             return false;
@@ -91,7 +94,7 @@ bool LogFile::GetLine(std::string_view& line)
         }
         // gcount counts the newline that getline took away.
         const std::size_t size = static_cast<std::size_t>(length) - (in_.eof() ? 0 : 1);
-        line = std::string_view(buffer_.data(), size);
+        line = std::string_view(buffer_.get(), size);
         return true;
     }
 }

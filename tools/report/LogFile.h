@@ -5,8 +5,8 @@
 
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "tools/report/LoggedEvent.h"
 
@@ -35,7 +35,7 @@ private:
 
     std::string path_;
     std::ifstream in_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;  // not cleared first: a megabyte set to zero for every log costs
     std::size_t lineNumber_ = 0;
     std::size_t skipped_ = 0;
     RunIdentity run_;

@@ -5,7 +5,8 @@ namespace mimicbox::testing {
 void PlantHarness::Build(sim::PlantConfig config)
 {
     summary = std::make_unique<sim::Summary>(config.devices, config.faults);
-    sinks_.Add(recorded);
+    if (keepEvents_)
+        sinks_.Add(recorded);
     sinks_.Add(*summary);
     plant = std::make_unique<sim::Plant>(config, scheduler, network, sinks_);
 }

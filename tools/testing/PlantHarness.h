@@ -17,8 +17,12 @@ namespace mimicbox::testing {
 
 class PlantHarness {
 public:
-    // `networkSeed` says where the fake network splits what the server sends.
-    explicit PlantHarness(uint64_t networkSeed = 1) : network(scheduler, networkSeed) {}
+    // `networkSeed` says where the fake network splits what the server sends. Without `keepEvents`
+    // nothing is recorded: a fuzz target that makes a plant for each input need not pay for it.
+    explicit PlantHarness(uint64_t networkSeed = 1, bool keepEvents = true)
+        : network(scheduler, networkSeed), keepEvents_(keepEvents)
+    {
+    }
 
     // Builds the plant of `config`, or of `devices` with a fixed seed; nothing starts yet.
     void Build(sim::PlantConfig config);
@@ -40,6 +44,7 @@ public:
 
 private:
     sim::FanOut sinks_;
+    bool keepEvents_;
 };
 
 }  // namespace mimicbox::testing
