@@ -69,6 +69,7 @@ public:
                 ssize_t size = 0;
                 while ((size = ::recv(client, buffer, sizeof buffer, 0)) > 0) {
                     received_.back().append(buffer, static_cast<std::size_t>(size));
+                    bytes_ += static_cast<std::size_t>(size);
                     std::this_thread::sleep_for(between);
                 }
                 endErrors_.push_back(size == 0 ? 0 : errno);
@@ -83,6 +84,8 @@ public:
         return received_;
     }
     void Go() { go_ = true; }
+    // Bytes read so far, of every client.
+    std::size_t Bytes() const { return bytes_; }
     const std::vector<int>& EndErrors() const { return endErrors_; }
     // Each client's error as it stood when the pause ended, before any read.
     const std::vector<int>& ErrorsAfterPause() const { return errorsAfterPause_; }
@@ -95,6 +98,7 @@ private:
     std::vector<int> endErrors_;
     std::vector<int> errorsAfterPause_;
     std::atomic<bool> go_ = false;
+    std::atomic<std::size_t> bytes_ = 0;
 };
 
 class Handler : public sim::ConnectionHandler {
@@ -175,7 +179,8 @@ TEST_P(AsioConnectionTest, ABurstTheSocketCannotTakeArrivesOnceAndInOrder)
     ASSERT_TRUE(handler.connected) << handler.failure;
     for (int i = 0; i < kRecords; ++i)
         connection->Write(Numbered(i));
-    RunOut();
+    // Until the server has read it all: waiting for room is no work the loop would count.
+    RunUntil([&] { return server.Bytes() >= expected.size(); });
     connection->Close();
     RunOut();
     EXPECT_EQ(handler.failure, "");

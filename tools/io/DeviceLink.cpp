@@ -4,6 +4,7 @@
 #include <asio/write.hpp>
 #include <cerrno>
 #include <netinet/in.h>
+#include <poll.h>
 
 namespace mimicbox::io {
 
@@ -226,12 +227,7 @@ void DeviceLink::OnSendDone(int result)
     if (!socket_.is_open())
         return;
     if (result == -EAGAIN || result == -EINTR) {
-        writing_ = true;
-        socket_.async_wait(tcp::socket::wait_write, [self = shared_from_this()](const std::error_code& error) {
-            self->writing_ = false;
-            if (!error)
-                self->QueueSend();
-        });
+        WaitForRoom();
         return;
     }
     if (result < 0) {
@@ -252,6 +248,34 @@ void DeviceLink::OnSendDone(int result)
     sentOffset_ = 0;
     if (closing_)
         Shut();
+}
+
+// The loop hears that the socket has room again by an edge, which may have passed before the wait was
+// set: the socket is asked once more after setting it, so that no edge is missed.
+void DeviceLink::WaitForRoom()
+{
+    writing_ = true;
+    waitingForRoom_ = true;
+    if (!roomWaitSet_) {
+        roomWaitSet_ = true;
+        socket_.async_wait(tcp::socket::wait_write, [self = shared_from_this()](const std::error_code& error) {
+            self->roomWaitSet_ = false;
+            if (!error)
+                self->OnRoom();
+        });
+    }
+    pollfd room{socket_.native_handle(), POLLOUT, 0};
+    if (::poll(&room, 1, 0) == 1 && (room.revents & POLLOUT) != 0)
+        OnRoom();
+}
+
+void DeviceLink::OnRoom()
+{
+    if (!waitingForRoom_)
+        return;
+    waitingForRoom_ = false;
+    writing_ = false;
+    QueueSend();
 }
 
 // Reports later, from the loop: never from inside a call the handler made.

@@ -56,6 +56,9 @@ private:
     void StartWrite();
     void OnWritten(const std::error_code& error);
     void QueueSend();
+    // Waits until the socket takes bytes again, for a send the ring refused for want of room.
+    void WaitForRoom();
+    void OnRoom();
     void Fail(std::string reason);
     void Lose(std::string reason);
     void Shut();
@@ -70,6 +73,8 @@ private:
     std::size_t sentOffset_ = 0;  // of sending_, when a batched send took only part
     bool connected_ = false;
     bool writing_ = false;
+    bool waitingForRoom_ = false;
+    bool roomWaitSet_ = false;  // an Asio wait for room is pending
     bool closing_ = false;
     bool timedOut_ = false;
     bool reading_ = true;

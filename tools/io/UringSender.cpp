@@ -60,13 +60,13 @@ std::shared_ptr<UringSender> UringSender::Create(asio::io_context& context, std:
         io_uring_queue_exit(ring.get());
         return nullptr;
     }
-    auto sender = std::shared_ptr<UringSender>(new UringSender(context, std::move(ring), wakeup));
+    auto sender = std::shared_ptr<UringSender>(new UringSender(context, std::move(ring), wakeup, receives));
     sender->WaitForCompletions();
     return sender;
 }
 
-UringSender::UringSender(asio::io_context& context, std::unique_ptr<io_uring> ring, int wakeup)
-    : context_(context), ring_(std::move(ring)), wakeup_(context, wakeup)
+UringSender::UringSender(asio::io_context& context, std::unique_ptr<io_uring> ring, int wakeup, bool everyCompletionWakes)
+    : context_(context), ring_(std::move(ring)), wakeup_(context, wakeup), everyCompletionWakes_(everyCompletionWakes)
 {
 }
 
@@ -188,10 +188,12 @@ void UringSender::PrepareSends()
             queued_.push_back(std::move(outbox));
             continue;
         }
-        // Never waiting in the ring: a socket without room answers -EAGAIN at once, and its outbox
-        // waits for room on the loop. A send the ring finished later, once the socket took it, would
-        // not wake the loop, and the rest of a short send would wait for whatever woke it next.
-        io_uring_prep_send(sqe, outbox->Descriptor(), bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        // A send may wait in the ring for room only where its completion wakes the loop. Where only
+        // completions outside a submission do, a socket without room answers -EAGAIN at once and its
+        // outbox waits for room on the loop: a send finished later by the ring would go unheard, and
+        // the rest of a short send wait for whatever woke the loop next.
+        const int flags = MSG_NOSIGNAL | (everyCompletionWakes_ ? 0 : MSG_DONTWAIT);
+        io_uring_prep_send(sqe, outbox->Descriptor(), bytes.data(), bytes.size(), flags);
         io_uring_sqe_set_data64(sqe, TagOf(*outbox));
         inFlight_.emplace(outbox.get(), std::move(outbox));
     }

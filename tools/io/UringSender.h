@@ -30,7 +30,8 @@ public:
     // was closed meanwhile.
     virtual int Descriptor() = 0;
     virtual std::string_view NextSend() = 0;
-    // What the send did: bytes taken (perhaps fewer than offered) or -errno.
+    // What the send did: bytes taken (perhaps fewer than offered) or -errno; -EAGAIN when the
+    // socket had no room, for a sender that does not wait for it in the ring.
     virtual void OnSendDone(int result) = 0;
 };
 
@@ -66,7 +67,7 @@ public:
     void AfterTimers() override;
 
 private:
-    UringSender(asio::io_context& context, std::unique_ptr<io_uring> ring, int wakeup);
+    UringSender(asio::io_context& context, std::unique_ptr<io_uring> ring, int wakeup, bool everyCompletionWakes);
 
     void PostFlush();
     bool HasQueued() const;
@@ -89,6 +90,7 @@ private:
     bool flushPosted_ = false;
     bool held_ = false;
     bool flushing_ = false;  // the flush under way takes what completions queue
+    bool everyCompletionWakes_;  // else only those outside a submission wake the loop
 };
 
 }  // namespace mimicbox::io
