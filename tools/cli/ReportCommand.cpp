@@ -161,7 +161,7 @@ int RunReportCommand(const ReportOptions& options)
     facts.commandLine = options.commandLine;
     facts.runs = report::CoveredRuns(spans);
 
-    sim::Summary summary(identities, plan.faults);
+    sim::Summary summary(identities, plan.faults, false);
     sim::Verdict verdict(identities, plan.expectations);
     // A report keeps each device's last report only: it draws no device's own chart.
     report::History history(sim::Instant{}, {.samplesPerDevice = 1});

@@ -29,10 +29,10 @@ nlohmann::ordered_json DeviceJson(const sim::DeviceStats& stats)
         {"gave_up", stats.gaveUp},
         {"lateness", Lateness(stats.lateness)},
     };
-    if (stats.intervals > 0) {
+    if (stats.intervals > 0 && stats.periodDeviation) {
         device["period"] = {{"mean_ms", stats.intervalSumMs / static_cast<double>(stats.intervals)},
-                            {"p99_deviation_ms", sim::ToMilliseconds(stats.periodDeviation.Percentile(0.99))},
-                            {"worst_deviation_ms", sim::ToMilliseconds(stats.periodDeviation.Max())}};
+                            {"p99_deviation_ms", sim::ToMilliseconds(stats.periodDeviation->Percentile(0.99))},
+                            {"worst_deviation_ms", sim::ToMilliseconds(stats.periodDeviation->Max())}};
     }
     return device;
 }

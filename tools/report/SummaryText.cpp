@@ -21,10 +21,10 @@ std::string DeviceSummaryLine(const sim::DeviceStats& stats)
 {
     std::string line = sim::DeviceName(stats.identity) + ": " + Count(stats.reports, "report") + ", " +
                        Count(stats.commands, "command") + ", " + Count(stats.toggles, "toggle") + " applied";
-    if (stats.intervals > 0) {
+    if (stats.intervals > 0 && stats.periodDeviation) {
         line += ", period mean " + FormatMs(stats.intervalSumMs / static_cast<double>(stats.intervals)) +
-                ", p99 deviation " + FormatMs(sim::ToMilliseconds(stats.periodDeviation.Percentile(0.99))) +
-                ", worst " + FormatMs(sim::ToMilliseconds(stats.periodDeviation.Max()));
+                ", p99 deviation " + FormatMs(sim::ToMilliseconds(stats.periodDeviation->Percentile(0.99))) +
+                ", worst " + FormatMs(sim::ToMilliseconds(stats.periodDeviation->Max()));
     }
     if (stats.reports > 0)
         line += LatenessText(stats.lateness, stats.missed);

@@ -4,8 +4,8 @@
 
 namespace mimicbox::sim {
 
-Summary::Summary(const std::vector<DeviceIdentity>& devices, std::vector<FaultRule> faults)
-    : rules_(std::move(faults)), firedByTable_(rules_.size(), 0)
+Summary::Summary(const std::vector<DeviceIdentity>& devices, std::vector<FaultRule> faults, bool keepPeriods)
+    : keepPeriods_(keepPeriods), rules_(std::move(faults)), firedByTable_(rules_.size(), 0)
 {
     devices_.resize(devices.size());
     for (std::size_t i = 0; i < devices.size(); ++i)
@@ -54,10 +54,12 @@ void Summary::OnSent(DeviceStats& stats, const Event& event)
     missed_ += missed;
     stats.lateness.Add(event.lateness);
     lateness_.Add(event.lateness);
-    if (stats.hasLastSent) {
+    if (stats.hasLastSent && keepPeriods_) {
         const Nanos interval = event.time - stats.lastSent;
         const Nanos period = Milliseconds(ReportPeriodMs(stats.identity.nDeviceType));
-        stats.periodDeviation.Add(interval > period ? interval - period : period - interval);
+        if (!stats.periodDeviation)
+            stats.periodDeviation = std::make_shared<DeviceHistogram>();
+        stats.periodDeviation->Add(interval > period ? interval - period : period - interval);
         stats.intervalSumMs += ToMilliseconds(interval);
         ++stats.intervals;
     }

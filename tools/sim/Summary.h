@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "tools/sim/Event.h"
@@ -20,7 +21,9 @@ struct DeviceStats {
     bool gaveUp = false;
     bool removed = false;   // taken out by the live control, and not added again
     DeviceHistogram lateness;
-    DeviceHistogram periodDeviation;  // |interval - period| between reports of one connection
+    // |interval - period| between reports of one connection; kept only where the summary keeps
+    // periods (a report made from logs shows none, and a million devices would each pay for it).
+    std::shared_ptr<DeviceHistogram> periodDeviation;
     double intervalSumMs = 0;
     uint64_t intervals = 0;
     Instant lastSent{};
@@ -37,7 +40,8 @@ struct FaultTally {
 
 class Summary : public EventSink {
 public:
-    explicit Summary(const std::vector<DeviceIdentity>& devices, std::vector<FaultRule> faults = {});
+    explicit Summary(const std::vector<DeviceIdentity>& devices, std::vector<FaultRule> faults = {},
+                     bool keepPeriods = true);
 
     void OnEvent(const Event& event) override;
 
@@ -55,6 +59,7 @@ private:
     const char* NeverFired(const FaultRule& rule) const;
 
     std::vector<DeviceStats> devices_;
+    bool keepPeriods_;
     std::vector<FaultRule> rules_;
     std::vector<uint64_t> firedByTable_;
     RunHistogram lateness_;
