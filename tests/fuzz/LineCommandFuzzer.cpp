@@ -12,7 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
     fuzz::ControlHarness harness;
-    for (std::size_t start = 0; start <= text.size();) {
+    // A session's worth of typed lines: more in one input would only repeat the work of fewer.
+    constexpr int kMostLines = 32;
+    int lines = 0;
+    for (std::size_t start = 0; start <= text.size() && lines < kMostLines; ++lines) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         mimicbox::control::Request request;
         std::string usage;
