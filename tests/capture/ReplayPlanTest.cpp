@@ -44,6 +44,19 @@ ReplaySettings Settings()
     return settings;
 }
 
+// The whole capture at its own speed, with the settings' copies and serials, in exact mode.
+ExactReplay WholeCaptureExactly()
+{
+    ReplaySettings settings = Settings();
+    settings.from = 0;
+    settings.to.reset();
+    settings.speed = 1;
+    ExactReplay replay;
+    std::string error;
+    EXPECT_TRUE(PlanExact(Parsed(), settings, replay, error)) << error;
+    return replay;
+}
+
 }  // namespace
 
 TEST(ReplayPlanTest, DevicesAreNamedByTheirReportsOnTheReplaysClock)
@@ -101,13 +114,7 @@ TEST(ReplayPlanTest, SerialsThatWouldClashAreRefused)
 
 TEST(ReplayPlanTest, ExactModeScriptsEveryConnectionOfTheWindowWithItsCopies)
 {
-    ReplaySettings settings = Settings();
-    settings.from = 0;
-    settings.to.reset();
-    settings.speed = 1;
-    ExactReplay replay;
-    std::string error;
-    ASSERT_TRUE(PlanExact(Parsed(), settings, replay, error)) << error;
+    const ExactReplay replay = WholeCaptureExactly();
     // Two named connections twice, and the unnamed ones (garbage, a bare connect) once.
     ASSERT_EQ(replay.connections.size(), 6u);
     EXPECT_EQ(replay.connections[0].device, "");
@@ -156,13 +163,7 @@ TEST(ReplayPlanTest, ResetsFromEitherSideArePlayedAsResetsAndClosesAsCloses)
 
 TEST(ReplayPlanTest, ThePeakCountsConnectionsOpenAtOnceWithTheirCopies)
 {
-    ReplaySettings settings = Settings();
-    settings.from = 0;
-    settings.to.reset();
-    settings.speed = 1;
-    ExactReplay replay;
-    std::string error;
-    ASSERT_TRUE(PlanExact(Parsed(), settings, replay, error)) << error;
+    ExactReplay replay = WholeCaptureExactly();
     // By 1.0 s: the garbage's connection and two devices twice; the Thermo-Box's pair closes at 2.7
     // and the bare connect comes at 3.0, so five is the most.
     EXPECT_EQ(PeakConnections(replay), 5u);
