@@ -23,7 +23,8 @@ control::http::HttpRequest Request(std::string method, control::http::Headers he
 
 TEST(RequestGuardTest, OnlyAddressesLocalhostAndGivenNamesAreKnownHosts)
 {
-    const std::vector<std::string> names = {"plant.lab"};
+    // A name given with capitals is the same name in any case.
+    const std::vector<std::string> names = {"Plant.Lab"};
     const std::pair<const char*, bool> rows[] = {
         {"127.0.0.1:8080", true}, {"10.1.2.3", true},     {"[::1]:80", true},         {"localhost:41234", true},
         {"LocalHost", true},      {"plant.lab:9", true},  {"PLANT.LAB", true},        {"attacker.example", false},
