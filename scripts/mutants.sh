@@ -42,7 +42,7 @@ mutants=(
     'tools/report/History.cpp|a merged point keeps the smaller p99|merged.p99 = std::max(earlier.p99, later.p99);|merged.p99 = std::min(earlier.p99, later.p99);'
     'tools/control/LiveFaults.cpp|a fired live fault said not to have fired|{"fired", true},|{"fired", false},'
     'tools/sim/FaultSeam.cpp|a one-shot fault applied again|fires = !applied_[i] && sinceStart >= Seconds(*trigger.at);|fires = sinceStart >= Seconds(*trigger.at);'
-    'tools/scenario/TomlScenario.cpp|an unknown key taken|problems_.push_back({At(key.str()), "unknown key"});|(void)0;'
+    'tools/scenario/TomlTableReader.cpp|an unknown key taken|problems_.push_back({At(key.str()), "unknown key"});|(void)0;'
     'tools/report/SummaryText.cpp|a table that fired once said never to|if (tally.fired == 0)|if (tally.fired <= 1)'
     'tools/sim/ScenarioPlan.cpp|oversized records keep the small default|fault.kind == FaultKind::kOversized ? kOversizedBytes|fault.kind == FaultKind::kGarbage ? kOversizedBytes'
 )
