@@ -27,6 +27,8 @@ TEST(FileWorkerTest, ANameResolvesOnlyToAFileInsideTheDataFolder)
         {"sub/../kiln.csv", "/kiln.csv"},
         {"../outside/kiln.csv", ""},
         {"out/kiln.csv", ""},
+        {"nothing/../out/kiln.csv", ""},  // the link behind a ".." of a name that does not exist
+        {"sub././../out/;s././/../dsv", ""},
         {"/etc/passwd", ""},
         {"", ""},
         {"sub/..", ""},  // the folder itself is no file in it

@@ -70,7 +70,11 @@ bool ResolveInFolder(const std::string& folder, const std::string& name, std::st
         error = "the data folder: " + failure.message();
         return false;
     }
+    // Twice: the first pass takes ".." after a name that does not exist away by its letters, which
+    // may leave a link ("nothing/../out/x" is "out/x") that only the second pass follows.
     fs::path resolved = fs::weakly_canonical(base / relative, failure);
+    if (!failure)
+        resolved = fs::weakly_canonical(resolved, failure);
     if (failure) {
         error = failure.message();
         return false;
